@@ -1,0 +1,17 @@
+#include "shell/account.h"
+
+#include <cstring>
+
+char userName[accountFieldSize];
+char userPassword[accountFieldSize];
+std::mutex accountLock;
+
+AccountCopy copyAccount() {
+  AccountCopy copy;
+  std::lock_guard<std::mutex> hold(accountLock);
+  std::memcpy(copy.name, userName, sizeof copy.name);
+  std::memcpy(copy.password, userPassword, sizeof copy.password);
+  copy.name[accountFieldSize - 1] = 0;
+  copy.password[accountFieldSize - 1] = 0;
+  return copy;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The account settings: the one copy in memory of the name and password.
+// The settings dialog rewrites them on the main thread while requests on other
+// threads read them, so both go under accountLock: a request sees the old pair
+// or the new pair, never half of each.
+#include <mutex>
+
+constexpr int accountFieldSize = 256;  // bytes, terminator included
+
+extern char userName[accountFieldSize];
+extern char userPassword[accountFieldSize];
+extern std::mutex accountLock;
+
+struct AccountCopy {
+  char name[accountFieldSize];
+  char password[accountFieldSize];
+};
+
+// One consistent copy of name and password, taken under the lock.
+AccountCopy copyAccount();

@@ -1,0 +1,11 @@
+#pragma once
+// Where the settings live: beside the executable, same name, "ini" for its last
+// three characters (C:\Tools\MoodRelayer.exe -> C:\Tools\MoodRelayer.ini).
+#include <cstddef>
+
+constexpr std::size_t settingsPathSize = 260;  // the system's path limit
+
+// Rewrites the zero-terminated module path in place into the settings path.
+// Exactly the last three characters are replaced, whatever they are; a path
+// shorter than three characters is left alone.
+void settingsPathFromModulePath(char* path);

@@ -1,0 +1,94 @@
+#include "shell/account.h"
+#include "shell/app.h"
+#include "shell/settings.h"
+#include "shell/tray.h"
+#include "skype/skype_link.h"
+#include "popup/popup.h"
+
+#include <cstring>
+
+char settingsPath[settingsPathSize];
+HINSTANCE appInstance;
+HWND mainWindow;
+
+static UINT taskbarCreatedMsg;
+
+static bool registerMainClass(HINSTANCE instance) {
+  WNDCLASSA windowClass = {};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = mainWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  windowClass.lpszClassName = appName;
+  return RegisterClassA(&windowClass) != 0;
+}
+
+static void findSettingsFile() {
+  GetModuleFileNameA(nullptr, settingsPath, settingsPathSize);
+  settingsPath[settingsPathSize - 1] = 0;  // older systems leave a full buffer unterminated
+  settingsPathFromModulePath(settingsPath);
+}
+
+int runProgram(HINSTANCE instance, HINSTANCE previousInstance) {
+  appInstance = instance;
+
+  // Held, never closed, for the life of the process.
+  CreateMutexA(nullptr, TRUE, appName);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return 1;
+
+  findSettingsFile();
+
+  if (previousInstance == nullptr && !registerMainClass(instance)) return 0;
+
+  std::memset(userName, 0, sizeof userName);
+  std::memset(userPassword, 0, sizeof userPassword);
+  loadSettings();
+  if (std::strlen(userName) < 3 && showSettingsDialog() == IDCANCEL) return 1;
+
+  mainWindow = CreateWindowExA(0, appName, appName, WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
+                               nullptr, instance, nullptr);
+  ShowWindow(mainWindow, SW_HIDE);
+  UpdateWindow(mainWindow);
+
+  DWORD threadId = 0;
+  HANDLE skype = CreateThread(nullptr, 0, skypeThread, mainWindow, 0, &threadId);
+  if (skype) CloseHandle(skype);  // nobody waits for it
+
+  addTrayIcon(mainWindow);
+  setupPopup(instance, previousInstance);
+
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) != 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+
+  removeTrayIcon(mainWindow);
+  return static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      taskbarCreatedMsg = RegisterWindowMessageA("TaskbarCreated");
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == exitCommand)
+        PostQuitMessage(0);
+      else if (LOWORD(wParam) == settingsCommand)
+        showSettingsDialog();
+      return 0;
+  }
+  if (taskbarCreatedMsg != 0 && message == taskbarCreatedMsg) {
+    addTrayIcon(window);  // the shell restarted and forgot the icon
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  if (message == trayCallbackMsg) {
+    onTrayCallback(window, wParam, lParam);
+    return 1;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}

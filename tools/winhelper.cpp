@@ -1,0 +1,206 @@
+// winhelper: a console tool that end-to-end tests use to look at and poke the
+// windows of other programs under test.
+//
+//   winhelper list [CLASS]              top-level windows: hwnd class "title" l t r b visible pid
+//   tid winhelper children HWND             child windows: hwnd id class "text" l t r b style
+//   winhelper find CLASS [TITLE] [MS]   waits up to MS (default 5000) for a window; prints its hwnd
+//   winhelper gone HWND [MS]            waits up to MS for a window to disappear
+//   winhelper post HWND MSG [W [L]]     PostMessage; MSG a number or reg:NAME
+//   winhelper send HWND MSG [W [L]]     SendMessage; prints the result
+//   winhelper broadcast MSG [W [L]]     PostMessage to HWND_BROADCAST
+//   winhelper click HWND ID             presses a dialog button (BM_CLICK)
+//   winhelper settext HWND ID TEXT      sets a dialog control's text
+//   winhelper gettext HWND ID           prints a dialog control's text
+//   winhelper foreground                prints the foreground window: hwnd class
+//   winhelper activate HWND             brings a window to the foreground
+//   winhelper style HWND                prints style and extended style in hex
+//   winhelper tray HWND ID              prints 1 when the shell holds that tray icon, else 0
+//   winhelper traydel HWND ID           removes a tray icon, as a restarting shell loses it
+//   winhelper cursor X Y                moves the mouse
+//   winhelper key HWND VK [CHAR]        posts a key press (and its character) to a window
+//   winhelper workarea                  prints the work area: l t r b
+// Exit code 0 on success, 1 when a window was not found or a call failed, 2 on bad usage.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <string>
+
+static HWND parseWindow(const char* text) {
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text, nullptr, 0)));
+}
+
+static UINT parseMessage(const char* text) {
+  if (std::strncmp(text, "reg:", 4) == 0) return RegisterWindowMessageA(text + 4);
+  return static_cast<UINT>(std::strtoul(text, nullptr, 0));
+}
+
+static uintptr_t parseNumber(int argc, char** argv, int index) {
+  return index < argc ? static_cast<uintptr_t>(std::strtoll(argv[index], nullptr, 0)) : 0;
+}
+
+static void printWindow(HWND window) {
+  char className[256] = {}, title[512] = {};
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, title, sizeof title);
+  RECT r = {};
+  GetWindowRect(window, &r);
+  DWORD pid = 0;
+  DWORD tid = GetWindowThreadProcessId(window, &pid);
+  std::printf("0x%llx %s \"%s\" %ld %ld %ld %ld %d %lu %lu\n",
+              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)), className,
+              title, r.left, r.top, r.right, r.bottom, IsWindowVisible(window) ? 1 : 0, pid, tid);
+}
+
+struct ListFilter {
+  const char* className;
+};
+
+static BOOL CALLBACK listOne(HWND window, LPARAM param) {
+  auto* filter = reinterpret_cast<ListFilter*>(param);
+  if (filter->className) {
+    char className[256] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, filter->className) != 0) return TRUE;
+  }
+  printWindow(window);
+  return TRUE;
+}
+
+static BOOL CALLBACK listChild(HWND window, LPARAM) {
+  char className[256] = {}, text[512] = {};
+  GetClassNameA(window, className, sizeof className);
+  GetWindowTextA(window, text, sizeof text);
+  RECT r = {};
+  GetWindowRect(window, &r);
+  std::printf("0x%llx %d %s \"%s\" %ld %ld %ld %ld 0x%lx\n",
+              static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)),
+              GetDlgCtrlID(window), className, text, r.left, r.top, r.right, r.bottom,
+              static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
+  return TRUE;
+}
+
+static int usage() {
+  std::fprintf(stderr, "usage: winhelper COMMAND ... (see the source for the list)\n");
+  return 2;
+}
+
+int main(int argc, char** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  if (argc < 2) return usage();
+  std::string command = argv[1];
+
+  if (command == "list") {
+    ListFilter filter = {argc > 2 ? argv[2] : nullptr};
+    EnumWindows(listOne, reinterpret_cast<LPARAM>(&filter));
+    return 0;
+  }
+  if (command == "children" && argc > 2) {
+    EnumChildWindows(parseWindow(argv[2]), listChild, 0);
+    return 0;
+  }
+  if (command == "find" && argc > 2) {
+    const char* title = argc > 3 && argv[3][0] ? argv[3] : nullptr;
+    DWORD wait = argc > 4 ? std::strtoul(argv[4], nullptr, 0) : 5000;
+    DWORD start = GetTickCount();
+    for (;;) {
+      HWND window = FindWindowA(argv[2], title);
+      if (window) {
+        std::printf("0x%llx\n",
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
+        return 0;
+      }
+      if (GetTickCount() - start >= wait) return 1;
+      Sleep(20);
+    }
+  }
+  if (command == "gone" && argc > 2) {
+    HWND window = parseWindow(argv[2]);
+    DWORD wait = argc > 3 ? std::strtoul(argv[3], nullptr, 0) : 5000;
+    DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+      if (GetTickCount() - start >= wait) return 1;
+      Sleep(20);
+    }
+    return 0;
+  }
+  if ((command == "post" || command == "send") && argc > 3) {
+    HWND window = parseWindow(argv[2]);
+    UINT message = parseMessage(argv[3]);
+    WPARAM w = parseNumber(argc, argv, 4);
+    LPARAM l = static_cast<LPARAM>(parseNumber(argc, argv, 5));
+    if (command == "post") return PostMessageA(window, message, w, l) ? 0 : 1;
+    std::printf("%lld\n", static_cast<long long>(SendMessageA(window, message, w, l)));
+    return 0;
+  }
+  if (command == "broadcast" && argc > 2) {
+    return PostMessageA(HWND_BROADCAST, parseMessage(argv[2]), parseNumber(argc, argv, 3),
+                        static_cast<LPARAM>(parseNumber(argc, argv, 4)))
+               ? 0
+               : 1;
+  }
+  if (command == "click" && argc > 3) {
+    HWND button = GetDlgItem(parseWindow(argv[2]), std::atoi(argv[3]));
+    if (!button) return 1;
+    PostMessageA(button, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == "settext" && argc > 4) {
+    return SetDlgItemTextA(parseWindow(argv[2]), std::atoi(argv[3]), argv[4]) ? 0 : 1;
+  }
+  if (command == "gettext" && argc > 3) {
+    char text[1024] = {};
+    GetDlgItemTextA(parseWindow(argv[2]), std::atoi(argv[3]), text, sizeof text);
+    std::printf("%s\n", text);
+    return 0;
+  }
+  if (command == "foreground") {
+    HWND window = GetForegroundWindow();
+    char className[256] = {};
+    GetClassNameA(window, className, sizeof className);
+    std::printf("0x%llx %s\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)),
+                className);
+    return 0;
+  }
+  if (command == "activate" && argc > 2) {
+    return SetForegroundWindow(parseWindow(argv[2])) ? 0 : 1;
+  }
+  if (command == "style" && argc > 2) {
+    HWND window = parseWindow(argv[2]);
+    std::printf("0x%lx 0x%lx\n", static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)),
+                static_cast<unsigned long>(GetWindowLongA(window, GWL_EXSTYLE)));
+    return 0;
+  }
+  if ((command == "tray" || command == "traydel") && argc > 3) {
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    icon.hWnd = parseWindow(argv[2]);
+    icon.uID = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
+    // A modify that changes nothing succeeds only while the shell holds the icon.
+    BOOL ok = Shell_NotifyIconA(command == "tray" ? NIM_MODIFY : NIM_DELETE, &icon);
+    if (command == "tray") std::printf("%d\n", ok ? 1 : 0);
+    return command == "tray" || ok ? 0 : 1;
+  }
+  if (command == "cursor" && argc > 3) {
+    return SetCursorPos(std::atoi(argv[2]), std::atoi(argv[3])) ? 0 : 1;
+  }
+  if (command == "key" && argc > 3) {
+    HWND window = parseWindow(argv[2]);
+    WPARAM key = std::strtoul(argv[3], nullptr, 0);
+    PostMessageA(window, WM_KEYDOWN, key, 1);
+    if (argc > 4) PostMessageA(window, WM_CHAR, static_cast<unsigned char>(argv[4][0]), 1);
+    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+    return 0;
+  }
+  if (command == "workarea") {
+    RECT r = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    return 0;
+  }
+  return usage();
+}
