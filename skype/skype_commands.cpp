@@ -1,0 +1,60 @@
+#include "skype/notification.h"
+#include "skype/skype_link.h"
+#include "twitter/status_request.h"
+
+#include <cstdint>
+#include <cstring>
+
+LPTHREAD_START_ROUTINE moodTextPoster = postStatusThread;
+
+void sendSkypeCommand(const char* command) {
+  std::size_t length = std::strlen(command);
+  auto* working = static_cast<char*>(GlobalAlloc(GMEM_ZEROINIT, length + 1));
+  std::memcpy(working, command, length);
+
+  int wideUnits = MultiByteToWideChar(CP_OEMCP, 0, working, -1, nullptr, 0);
+  auto* wide = static_cast<wchar_t*>(GlobalAlloc(GMEM_ZEROINIT, (wideUnits + 1) * sizeof(wchar_t)));
+  MultiByteToWideChar(CP_OEMCP, 0, working, -1, wide, wideUnits);
+
+  int utf8Bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  auto* utf8 = static_cast<char*>(GlobalAlloc(GMEM_ZEROINIT, utf8Bytes + 1));
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, utf8Bytes, nullptr, nullptr);
+  GlobalFree(working);
+  GlobalFree(wide);
+
+  COPYDATASTRUCT copyData = {};
+  copyData.dwData = 0;
+  copyData.cbData = static_cast<DWORD>(std::strlen(utf8) + 1);
+  copyData.lpData = utf8;
+  LRESULT taken = SendMessageA(skypeApiWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(relayWindow),
+                               reinterpret_cast<LPARAM>(&copyData));
+  // A client that refuses (or is gone) ends the link; the thread quits on its next turn.
+  if (taken == 0) SendMessageA(relayWindow, WM_DESTROY, 0, 0);
+  GlobalFree(utf8);
+}
+
+LRESULT onSkypeCopyData(HWND, WPARAM sender, LPARAM copyDataAddress) {
+  const auto* copyData = reinterpret_cast<const COPYDATASTRUCT*>(copyDataAddress);
+  if (copyData == nullptr) return 1;
+  const auto* payload = static_cast<const unsigned char*>(copyData->lpData);
+  std::int64_t length =
+      readMoodNotification(sender, reinterpret_cast<std::uintptr_t>(skypeApiWindow),
+                           copyData->cbData, payload, nullptr, 0);
+  if (length < 0) return 1;
+
+  std::size_t size = static_cast<std::size_t>(length) + 1;
+  auto* moodText = static_cast<char*>(GlobalAlloc(GMEM_ZEROINIT, size));
+  if (moodText == nullptr) return 1;
+  readMoodNotification(sender, reinterpret_cast<std::uintptr_t>(skypeApiWindow), copyData->cbData,
+                       payload, moodText, size);
+
+  // The posting thread owns the text from here; nobody waits for it.
+  DWORD threadId = 0;
+  HANDLE poster = CreateThread(nullptr, 0, moodTextPoster, moodText, 0, &threadId);
+  if (poster)
+    CloseHandle(poster);
+  else
+    GlobalFree(moodText);
+  Sleep(0);
+  return 1;
+}
