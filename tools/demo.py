@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""The demo behind scripts/demo: runs the program with prepared settings, shows
-its tray icon and menu, saves screenshots under build/demo/, and ends the
-program through its own "Exit(&x)" command."""
+"""The demo behind scripts/demo: runs the program with prepared settings beside
+the local web service and the chat-client simulator, shows its tray icon,
+relays a mood change to the service, shows the tray menu, saves screenshots
+under build/demo/, and ends the program through its own "Exit(&x)" command."""
 import os
 import shutil
 import subprocess
@@ -11,6 +12,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, 'tests', 'e2e'))
 import harness  # noqa: E402
+import demo_mood  # noqa: E402
 
 DEMO = os.path.join(ROOT, 'build', 'demo')
 
@@ -28,7 +30,9 @@ def screenshot(name, crop=None):
 def main():
     shutil.rmtree(DEMO, ignore_errors=True)
     os.makedirs(DEMO)
-    program = harness.Program({'username': 'demo_user', 'password': 'demo-password'})
+    service, sim = demo_mood.start_peers('demo_user', 'demo-password')
+    program = harness.Program({'username': 'demo_user', 'password': 'demo-password'},
+                              env=service.env)
     program.start()
     try:
         window = program.main_window()
@@ -41,6 +45,8 @@ def main():
         if tray:
             left, top, right, bottom = tray[0]['rect']
             screenshot('tray.png', f'{right - left}x{bottom - top}+{left}+{top}')
+        if not demo_mood.relay_mood(service, sim, 'Hello from the demo'):
+            sys.exit(1)
         # open the tray menu as a click on the icon does, and show it
         harness.wh('cursor', 400, 300)
         harness.wh('post', window, harness.TRAY_CALLBACK, harness.TRAY_ICON_ID, 0x204)
@@ -55,6 +61,7 @@ def main():
             sys.exit(1)
     finally:
         program.close()
+        demo_mood.stop_peers(service, sim)
 
 
 if __name__ == '__main__':
