@@ -109,7 +109,10 @@ class Request:
         self.connection = connection    # serial number of the TCP connection
         self.time = time.time()
         parts = urllib.parse.urlsplit(target)
-        self.host = parts.netloc or self.header('Host') or ''
+        if not parts.netloc:
+            parts = urllib.parse.urlsplit('//' + (self.header('Host') or '') + target)
+        self.host = parts.hostname or ''    # 'twitter.com' (Wine sends 'twitter.com:80')
+        self.port = parts.port or 80
         self.path = parts.path or target
         self.query = parts.query
         self.user = None                # bytes, from a Basic Authorization

@@ -20,8 +20,10 @@ The service object (see tools/fake_service.py for the details):
   svc.proxy / svc.env      'http://127.0.0.1:PORT' / {'http_proxy': svc.proxy},
                            for harness.Program(env=...) or a wine() call
   svc.requests(path=, method=, authorized=)   the log, oldest first: Request
-                           objects with method, target (absolute form as sent),
-                           host, path, headers [(name, value)], header(name),
+                           objects with method, target (as sent; from Wine:
+                           'http://twitter.com:80/statuses/...'), host
+                           ('twitter.com'), port, path, headers [(name, value)],
+                           header(name),
                            body (raw bytes), user, password (bytes), authorized,
                            status (answered; 0 = dropped), connection (serial)
   svc.wait_for(count, timeout=10, **filters)  waits for that many answered ones
