@@ -7,20 +7,32 @@
 
 LPTHREAD_START_ROUTINE moodTextPoster = postStatusThread;
 
-void sendSkypeCommand(const char* command) {
+// The command as UTF-8 in a zero-filled block of its own, or null when a block
+// could not be had.
+static char* oemToUtf8(const char* command) {
   std::size_t length = std::strlen(command);
   auto* working = static_cast<char*>(GlobalAlloc(GMEM_ZEROINIT, length + 1));
+  if (working == nullptr) return nullptr;
   std::memcpy(working, command, length);
 
   int wideUnits = MultiByteToWideChar(CP_OEMCP, 0, working, -1, nullptr, 0);
   auto* wide = static_cast<wchar_t*>(GlobalAlloc(GMEM_ZEROINIT, (wideUnits + 1) * sizeof(wchar_t)));
-  MultiByteToWideChar(CP_OEMCP, 0, working, -1, wide, wideUnits);
-
-  int utf8Bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  auto* utf8 = static_cast<char*>(GlobalAlloc(GMEM_ZEROINIT, utf8Bytes + 1));
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, utf8Bytes, nullptr, nullptr);
+  char* utf8 = nullptr;
+  if (wide != nullptr) {
+    MultiByteToWideChar(CP_OEMCP, 0, working, -1, wide, wideUnits);
+    int utf8Bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    utf8 = static_cast<char*>(GlobalAlloc(GMEM_ZEROINIT, utf8Bytes + 1));
+    if (utf8 != nullptr)
+      WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, utf8Bytes, nullptr, nullptr);
+    GlobalFree(wide);
+  }
   GlobalFree(working);
-  GlobalFree(wide);
+  return utf8;
+}
+
+void sendSkypeCommand(const char* command) {
+  char* utf8 = oemToUtf8(command);
+  if (utf8 == nullptr) return;
 
   COPYDATASTRUCT copyData = {};
   copyData.dwData = 0;

@@ -335,6 +335,20 @@ TEST_F(SkypeLinkTest, ClientThatWentAwayIsSearchedForAgain) {
   EXPECT_EQ(postedTexts()[0], "back");
 }
 
+TEST_F(SkypeLinkTest, CommandsGoOutAsUtf8FromTheOemCodePage) {
+  if (GetOEMCP() != 437) GTEST_SKIP() << "written for OEM code page 437";
+  FakeClient client(noAnswer);
+  skypeApiWindow = client.window();
+  relayWindow = reinterpret_cast<HWND>(0x1234);
+  sendSkypeCommand("caf\x82 \xE1");  // é and ß in code page 437
+  std::vector<Received> got = client.received();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].sender, relayWindow);
+  EXPECT_EQ(got[0].dwData, 0u);
+  EXPECT_EQ(got[0].cbData, 9u);
+  EXPECT_EQ(got[0].bytes, std::string("caf\xC3\xA9 \xC3\x9F\0", 9));
+}
+
 TEST_F(SkypeLinkTest, TakenClassNameEndsTheThreadAtOnce) {
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = DefWindowProcA;
@@ -359,7 +373,6 @@ TEST_F(SkypeLinkTest, PaintingLeavesNothingToRepaint) {
   InvalidateRect(relay, nullptr, FALSE);
   RECT dirty;
   EXPECT_TRUE(waitFor([&] { return !GetUpdateRect(relay, &dirty, FALSE); }, 3000));
-  ShowWindow(relay, SW_HIDE);
 }
 
 }  // namespace
