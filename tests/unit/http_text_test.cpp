@@ -1,0 +1,45 @@
+#include "twitter/http_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+static std::string dateLine(std::int32_t time) {
+  char line[headerLineSize];
+  std::memset(line, '#', sizeof line);
+  std::size_t length = formatIfModifiedSince(time, line);
+  EXPECT_EQ(length, std::strlen(line));
+  return line;
+}
+
+TEST(IfModifiedSince, HttpDateInUtc) {
+  EXPECT_EQ(dateLine(1199145600), "If-Modified-Since: Tue, 01 Jan 2008 00:00:00 GMT");
+  EXPECT_EQ(dateLine(1199145600).size(), 48u);
+  EXPECT_EQ(dateLine(1), "If-Modified-Since: Thu, 01 Jan 1970 00:00:01 GMT");
+  EXPECT_EQ(dateLine(951782400), "If-Modified-Since: Tue, 29 Feb 2000 00:00:00 GMT");
+  EXPECT_EQ(dateLine(1234567890), "If-Modified-Since: Fri, 13 Feb 2009 23:31:30 GMT");
+  EXPECT_EQ(dateLine(2147483647), "If-Modified-Since: Tue, 19 Jan 2038 03:14:07 GMT");
+}
+
+TEST(IfModifiedSince, TimesBefore1970) {
+  EXPECT_EQ(dateLine(-1), "If-Modified-Since: Wed, 31 Dec 1969 23:59:59 GMT");
+  EXPECT_EQ(dateLine(-2147483647 - 1), "If-Modified-Since: Fri, 13 Dec 1901 20:45:52 GMT");
+}
+
+TEST(HeaderNumbers, LeadingDecimal) {
+  EXPECT_EQ(leadingDecimal("200"), 200);
+  EXPECT_EQ(leadingDecimal("  \t+42abc"), 42);
+  EXPECT_EQ(leadingDecimal("-5"), -5);
+  EXPECT_EQ(leadingDecimal("x1"), 0);
+  EXPECT_EQ(leadingDecimal(""), 0);
+  EXPECT_GT(leadingDecimal("99999999999999999999999999"), 0) << "saturates, never wraps";
+}
+
+TEST(HeaderNumbers, ContentLengthIsAHint) {
+  EXPECT_EQ(contentLengthHint("1033"), 1033u);
+  EXPECT_EQ(contentLengthHint(""), 0u);
+  EXPECT_EQ(contentLengthHint("-5"), 0u);
+  EXPECT_EQ(contentLengthHint("abc"), 0u);
+  EXPECT_EQ(contentLengthHint("99999999999999999999"), 0x7FFFFFFFu);
+}

@@ -1,0 +1,98 @@
+// webprobe: runs the program's web requests on their own, for the scenarios
+// that check them against the fake service under Wine.
+//
+//   webprobe post NAME PASSWORD HEXTEXT [COUNT]  posts the text COUNT times (default 1),
+//                                                each on a posting thread, waited for
+//   webprobe timeline NAME PASSWORD TIME         fetches the timeline; prints
+//                                                "status N", "ms N", "text HEX"
+//   webprobe decode HEXINPUT                     prints the decoded text in hex
+//   webprobe codepages                           prints "ACP OEMCP"
+// Texts go in and out in hex so that no code page gets in the way.
+// Exit code 0 on success, 2 on bad usage.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <string>
+
+#include "shell/account.h"
+#include "twitter/decode_char_refs.h"
+#include "twitter/status_request.h"
+#include "twitter/timeline_request.h"
+
+static std::string fromHex(const char* hex) {
+  std::string bytes;
+  for (std::size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
+    char pair[3] = {hex[i], hex[i + 1], 0};
+    bytes.push_back(static_cast<char>(std::strtoul(pair, nullptr, 16)));
+  }
+  return bytes;
+}
+
+static void printHex(const char* label, const char* text) {
+  std::printf("%s ", label);
+  for (const char* p = text; *p; ++p) std::printf("%02x", static_cast<unsigned char>(*p));
+  std::printf("\n");
+}
+
+static void setAccount(const char* name, const char* password) {
+  std::lock_guard<std::mutex> hold(accountLock);
+  lstrcpynA(userName, name, accountFieldSize);
+  lstrcpynA(userPassword, password, accountFieldSize);
+}
+
+static int post(const std::string& text, int count) {
+  for (int i = 0; i < count; ++i) {
+    char* block = static_cast<char*>(GlobalAlloc(GPTR, text.size() + 1));
+    std::memcpy(block, text.c_str(), text.size() + 1);
+    HANDLE thread = CreateThread(nullptr, 0, postStatusThread, block, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+  }
+  return 0;
+}
+
+static int timeline(std::int32_t lastPollTime) {
+  static char destination[timelineBufferSize];
+  std::memset(destination, 'X', sizeof destination);  // shows an unterminated result
+  DWORD start = GetTickCount();
+  int status = fetchFriendsTimeline(destination, lastPollTime);
+  DWORD elapsed = GetTickCount() - start;
+  std::printf("status %d\nms %lu\n", status, elapsed);
+  if (std::memchr(destination, 0, sizeof destination) == nullptr) {
+    std::printf("unterminated\n");
+    return 1;
+  }
+  std::printf("length %u\n", static_cast<unsigned>(std::strlen(destination)));
+  printHex("text", destination);
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  std::string command = argc > 1 ? argv[1] : "";
+  if (command == "post" && argc >= 5) {
+    setAccount(argv[2], argv[3]);
+    return post(fromHex(argv[4]), argc > 5 ? std::atoi(argv[5]) : 1);
+  }
+  if (command == "timeline" && argc == 5) {
+    setAccount(argv[2], argv[3]);
+    return timeline(static_cast<std::int32_t>(std::strtol(argv[4], nullptr, 10)));
+  }
+  if (command == "decode" && argc == 3) {
+    std::string input = fromHex(argv[2]);
+    static char output[timelineBufferSize];
+    decodeCharRefs(input.c_str(), output, sizeof output);
+    printHex("text", output);
+    return 0;
+  }
+  if (command == "codepages") {
+    std::printf("%u %u\n", GetACP(), GetOEMCP());
+    return 0;
+  }
+  std::fprintf(stderr, "usage: webprobe post|timeline|decode|codepages ...\n");
+  return 2;
+}

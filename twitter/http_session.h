@@ -1,0 +1,57 @@
+#pragma once
+// The part of a web service request that both requests share: session,
+// connection and request handles, credentials, timeouts, header queries and
+// the body read loop.
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstddef>
+
+#include "shell/account.h"
+
+class ServiceRequest {
+ public:
+  enum class ConnectionCredentials { none, account };
+
+  // Opens the session (system proxy settings), the connection and the
+  // request, and gives the request the account's credentials (the connection
+  // too when asked).
+  ServiceRequest(const char* verb, const char* path, const AccountCopy& account,
+                 ConnectionCredentials connectionCredentials);
+  // Closes the request, the connection and the session, in that order.
+  ~ServiceRequest();
+  ServiceRequest(const ServiceRequest&) = delete;
+  ServiceRequest& operator=(const ServiceRequest&) = delete;
+
+  // True when a reply came.
+  bool send(const char* headers, const void* body, DWORD bodyLength);
+  // The status code of the reply; its text goes to text (headerLineSize bytes).
+  int status(char* text);
+  // The Content-Length as a hint: 0 when missing or not a count.
+  std::size_t contentLength();
+  // Reads the body into buffer until the server is done or capacity bytes are
+  // in; returns the number read.
+  std::size_t readBody(char* buffer, std::size_t capacity);
+
+ private:
+  bool query(DWORD info, char* text);
+
+  HINTERNET session_ = nullptr;
+  HINTERNET connection_ = nullptr;
+  HINTERNET request_ = nullptr;
+};
+
+// A zero-filled heap block for one use, released when it goes out of scope.
+class HeapBlock {
+ public:
+  // No block for size 0.
+  explicit HeapBlock(std::size_t size)
+      : memory_(size ? static_cast<char*>(GlobalAlloc(GPTR, size)) : nullptr) {}
+  ~HeapBlock() { GlobalFree(memory_); }
+  HeapBlock(const HeapBlock&) = delete;
+  HeapBlock& operator=(const HeapBlock&) = delete;
+  char* get() const { return memory_; }
+
+ private:
+  char* memory_;
+};
