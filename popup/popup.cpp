@@ -33,7 +33,8 @@ void extractStatuses(const char* timeline) {
                     GetACP() == CP_UTF8 ? utf8Character : dbcsCharacter);
 }
 
-// The request leaves a terminated text; the scan must not depend on it.
+// The scan reads up to a terminator: make sure there is one, whatever the
+// request left in the buffer.
 static int fetchTimeline() {
   int status = fetchFriendsTimeline(timelineBuffer, lastPollTime);
   timelineBuffer[timelineBufferSize - 1] = 0;
