@@ -1,6 +1,44 @@
 #pragma once
-// The timeline popup: first request, window, poll cycle and slide.
+// The timeline popup: first request, window, poll cycle, slide and paint.
 #include <windows.h>
+
+#include <cstdint>
+
+constexpr char popupClassName[] = "fadeWindow";  // class and title
+constexpr UINT_PTR slideTimerId = 16;
+constexpr UINT slideTimerMs = 20;
+constexpr UINT_PTR pollTimerId = 17;
+constexpr UINT pollTimerMs = 1000;
+constexpr int popupWidth = 150;
+constexpr int popupMargin = 10;  // between the popup and the work area's right edge
+
+// Popup state, main thread only.
+extern RECT workArea;
+extern int popupHeight;  // the height the popup rises to; set by every paint
+extern int popupLeft, popupRight, popupBottom;
+extern int popupTop;  // popupBottom while retracted
+extern std::uint32_t slideElapsed;
+extern std::uint32_t slideShowTime;
+extern bool slideRising;
+extern std::uint32_t pollTicks;
+extern std::int32_t lastPollTime;  // seconds since 1970 UTC, taken before the last good poll
+extern char* popupText;            // popupTextSize bytes: what the popup shows
+extern char* timelineBuffer;       // timelineBufferSize bytes: the last timeline document
+extern HWND popupWindow;
 
 // Once, before the main loop; runs the first timeline request synchronously.
 void setupPopup(HINSTANCE instance, HINSTANCE previousInstance);
+
+// The popup's pieces on their own, for set-up and tests: the class, the hidden
+// window at the bottom right of the work area, the start of a slide.
+bool registerPopupClass(HINSTANCE instance);
+HWND createPopupWindow(HINSTANCE instance);
+void startSlide(HWND window);
+
+LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void onPopupTimer(HWND window, UINT_PTR timerId);
+void slidePopup(HWND window);  // one slide step
+void paintPopup(HWND window);
+
+// The lines of the timeline document in timelineBuffer, appended to popupText.
+void extractStatuses(const char* timeline);

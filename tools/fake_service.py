@@ -287,9 +287,9 @@ class FakeService:
         with self._lock:
             self._not_modified = count
 
-    def fault(self, **spec):
+    def fault(self, **how):
         """Queues a Fault (see its keywords); faults apply in the order queued."""
-        fault = Fault(**spec)
+        fault = Fault(**how)
         with self._lock:
             self._faults.append(fault)
         return fault

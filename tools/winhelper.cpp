@@ -19,6 +19,9 @@
 //   winhelper cursor X Y                moves the mouse
 //   winhelper key HWND VK [CHAR]        posts a key press (and its character) to a window
 //   winhelper workarea                  prints the work area: l t r b
+//   winhelper track CLASS MS            waits up to MS for the window, then until it has been
+//                                       shown and hidden again or MS passed, prints every change:
+//                                       ms l t r b visible foreground-hwnd (ms since the start)
 // Exit code 0 on success, 1 when a window was not found or a call failed, 2 on bad usage.
 #include <windows.h>
 #include <shellapi.h>
@@ -194,6 +197,41 @@ int main(int argc, char** argv) {
     PostMessageA(window, WM_KEYDOWN, key, 1);
     if (argc > 4) PostMessageA(window, WM_CHAR, static_cast<unsigned char>(argv[4][0]), 1);
     PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+    return 0;
+  }
+  if (command == "track" && argc > 3) {
+    DWORD limit = std::strtoul(argv[3], nullptr, 0);
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    auto elapsedMs = [&] {
+      QueryPerformanceCounter(&now);
+      return static_cast<DWORD>((now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
+    };
+    HWND window = nullptr;
+    while (!(window = FindWindowA(argv[2], nullptr))) {
+      if (elapsedMs() >= limit) return 1;
+      Sleep(1);
+    }
+    char last[128] = "", line[128];
+    bool shown = false;
+    while (elapsedMs() < limit) {
+      RECT r = {};
+      GetWindowRect(window, &r);
+      bool visible = IsWindowVisible(window) != 0;
+      std::snprintf(
+          line, sizeof line, "%ld %ld %ld %ld %d 0x%llx", r.left, r.top, r.right, r.bottom,
+          visible ? 1 : 0,
+          static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(GetForegroundWindow())));
+      if (std::strcmp(line, last) != 0) {
+        std::printf("%lu %s\n", elapsedMs(), line);
+        std::fflush(stdout);
+        std::strcpy(last, line);
+      }
+      if (visible) shown = true;
+      if (shown && !visible) return 0;
+      Sleep(1);
+    }
     return 0;
   }
   if (command == "workarea") {

@@ -1,0 +1,68 @@
+#include "popup/popup.h"
+
+#include "popup/popup_rules.h"
+
+// The form without the padded border, which every version accepts.
+static_assert(sizeof(NONCLIENTMETRICSA) == 340, "NONCLIENTMETRICSA of 340 bytes expected");
+
+void slidePopup(HWND window) {
+  popupTop =
+      slideStep(popupTop, popupBottom, popupHeight, slideElapsed, slideShowTime, slideRising);
+  MoveWindow(window, popupLeft, popupTop, popupRight - popupLeft, popupBottom - popupTop, TRUE);
+  if (popupTop == popupBottom) {
+    KillTimer(window, slideTimerId);
+    ShowWindow(window, SW_HIDE);
+    return;
+  }
+  // Never activated: the user may be typing in another program.
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+}
+
+static void fillGradient(HDC dc, int width, int height) {
+  TRIVERTEX vertices[2] = {};
+  vertices[0].Red = 0x9A00;  // light blue (154, 190, 255) at the left edge
+  vertices[0].Green = 0xBE00;
+  vertices[0].Blue = 0xFF00;
+  vertices[0].Alpha = 0xFF00;
+  vertices[1].x = width;
+  vertices[1].y = height;
+  vertices[1].Red = 0xFF00;  // white at the right edge
+  vertices[1].Green = 0xFF00;
+  vertices[1].Blue = 0xFF00;
+  vertices[1].Alpha = 0xFF00;
+  GRADIENT_RECT rectangle = {0, 1};
+  GradientFill(dc, vertices, 2, &rectangle, 1, GRADIENT_FILL_RECT_H);
+}
+
+void paintPopup(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  const int width = popupRight - popupLeft;
+  const int height = popupBottom - popupTop;
+  // The whole window's size: the strips under the client edge are clipped.
+  RECT layout = {0, 0, width, height};
+  fillGradient(dc, width, height);
+  SetTextColor(dc, RGB(0, 0, 0));
+
+  NONCLIENTMETRICSA metrics = {};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HFONT font = CreateFontIndirectA(&metrics.lfMessageFont);
+  HGDIOBJ previousFont = SelectObject(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+
+  // The timeline is data, not a label: an '&' is shown, never a mnemonic.
+  const char* text = popupText != nullptr ? popupText : "";
+  RECT measured = layout;
+  const int textHeight =
+      DrawTextA(dc, text, -1, &measured, DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+  popupHeight = fullPopupHeight(textHeight);
+  if (auto top = textTop(height, textHeight)) {
+    layout.top = *top;
+    DrawTextA(dc, text, -1, &layout, DT_WORDBREAK | DT_NOPREFIX);
+  }
+
+  SelectObject(dc, previousFont);
+  DeleteObject(font);
+  EndPaint(window, &paint);
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The popup's timing and layout rules, apart from the window that follows them.
+#include <cstdint>
+#include <optional>
+
+constexpr std::uint32_t pollEveryTicks = 62;          // one-second ticks from one poll to the next
+constexpr int slideStepPixels = 5;                    // per slide tick
+constexpr std::uint32_t slideTickMs = 20;             // the slide timer's period
+constexpr std::uint32_t defaultSlideShowTime = 3000;  // ms from the slide's start to its fall
+constexpr int minimumPopupHeight = 100;
+constexpr int popupTextMargin = 10;
+
+// One tick of the poll timer: counts it and tells whether this tick polls, the
+// 62nd after set-up or after the previous poll. The count starts again then.
+bool pollDue(std::uint32_t& pollTicks);
+
+// The answer of a poll: only a 200 moves lastPollTime on, to the time taken
+// just before the request, and asks for a new slide (the result).
+bool takePollAnswer(int status, std::int32_t requestTime, std::int32_t& lastPollTime);
+
+// One slide tick: moves the clock on, turns to falling once more than
+// slideShowTime has passed since the slide's start, and gives the new top
+// edge, 5 pixels towards the full height (popupHeight) or the bottom edge.
+int slideStep(int popupTop, int popupBottom, int popupHeight, std::uint32_t& slideElapsed,
+              std::uint32_t slideShowTime, bool& slideRising);
+
+// The height the popup rises to for a text laid out textHeight pixels high.
+int fullPopupHeight(int textHeight);
+
+// Where the text starts in a popup currently windowHeight pixels high: centred
+// vertically, or nothing when the text doesn't fit yet.
+std::optional<int> textTop(int windowHeight, int textHeight);

@@ -1,0 +1,85 @@
+"""The timeline popup end to end: the first request's entries slide up in the
+corner of the work area and away again, and the popup never takes the
+foreground from the program the user works in."""
+import subprocess
+import time
+
+from harness import ScenarioCase, find_window, wait_until, wh
+from popup_watch import (CLIENT_EDGE, LIGHT_BLUE, Picture, Tracker, bands, check_one_slide, popup,
+                         screenshot, standing)
+from service import TIMELINE, start_service
+
+FIVE_SHORT = [('alice', 'one'), ('bob', 'Tom & Jerry'), ('carol', 'three'), ('dave', 'four'),
+              ('erin', 'five'), ('frank', 'six is not shown'), ('gina', 'nor seven')]
+
+
+class PopupScenario(ScenarioCase):
+
+    def test_service_down_popup_still_slides_up_once_empty(self):
+        tracker = Tracker(self)
+        program = self.program({'username': 'alice', 'password': 'secret'}).start()
+        self.assertIsNotNone(wait_until(lambda: standing(100), timeout=10), 'never stood')
+        left, top, right, bottom = standing(100)['rect']
+        picture = Picture(screenshot(self))
+        inside = (left + CLIENT_EDGE, top + CLIENT_EDGE, right - CLIENT_EDGE, bottom - CLIENT_EDGE)
+        self.assertEqual(picture.dark_pixels(*inside), 0, 'an empty popup shows no text')
+        self.assertEqual(picture.at(inside[0], inside[1] + 10), LIGHT_BLUE)
+        check_one_slide(self, tracker.samples(), full_height=100)
+        time.sleep(1.5)
+        self.assertFalse(popup()['visible'], 'the popup came back without a poll')
+        self.assertTrue(program.running())
+
+    def test_popup_leaves_the_foreground_program_alone_also_when_clicked(self):
+        notepad = subprocess.Popen(['wine', 'notepad'], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (notepad.kill(), notepad.wait(5)))
+        editor = find_window('Notepad', '', 20000)
+        self.assertIsNotNone(editor, 'notepad did not start')
+        wh('activate', editor)
+        self.assertTrue(wait_until(lambda: wh('foreground').split()[0] == editor))
+
+        tracker = Tracker(self)
+        self.program({'username': 'alice', 'password': 'secret'}).start()
+        window = wait_until(lambda: standing(100), timeout=10)
+        self.assertIsNotNone(window, 'the popup never stood')
+        left, top, right, bottom = window['rect']
+        subprocess.run(['xdotool', 'mousemove', str((left + right) // 2), str((top + bottom) // 2),
+                        'click', '1'], check=True, timeout=10)
+        time.sleep(0.3)
+        self.assertEqual(wh('foreground').split()[0], editor, 'the click activated the popup')
+
+        samples = tracker.samples()
+        check_one_slide(self, samples)
+        foregrounds = {s[3] for s in samples}
+        self.assertEqual(foregrounds, {editor}, f'the foreground changed during the slide')
+
+    def test_first_request_entries_slide_up_in_the_corner_with_gradient_and_text(self):
+        svc = start_service(self, statuses=FIVE_SHORT)
+        tracker = Tracker(self)
+        program = self.program({'username': 'alice', 'password': 'secret'}, env=svc.env).start()
+        window = wait_until(lambda: standing(100), timeout=15)
+        self.assertIsNotNone(window, 'the popup never stood at its full height')
+        left, top, right, bottom = window['rect']
+        picture = Picture(screenshot(self))
+        self.assertEqual(popup()['rect'], window['rect'], 'the popup moved during the shot')
+
+        inside = (left + CLIENT_EDGE, top + CLIENT_EDGE, right - CLIENT_EDGE, bottom - CLIENT_EDGE)
+        # the gradient: light blue on the left, nearly white on the right, in a
+        # row above the centred text
+        self.assertEqual(picture.at(inside[0], inside[1] + 1), LIGHT_BLUE)
+        r, g, b = picture.at(inside[2] - 1, inside[1] + 1)
+        self.assertTrue(r >= 245 and g >= 245 and b == 255, (r, g, b))
+        rows = picture.dark_rows(*inside)
+        self.assertGreater(picture.dark_pixels(*inside), 100, 'no text in the popup')
+        lines = bands(rows)
+        self.assertEqual(len(lines), 5, f'five entries expected, text rows {lines}')
+        # centred: as much room above the text as below it, give or take a pixel
+        above, below = lines[0][0], (bottom - top - 2 * CLIENT_EDGE) - 1 - lines[-1][1]
+        self.assertLessEqual(abs(above - below), 6, (above, below))
+
+        check_one_slide(self, tracker.samples(), full_height=100)
+        first = svc.requests(path=TIMELINE, authorized=True)
+        self.assertEqual(len(first), 2)
+        self.assertTrue(all(r.header('If-Modified-Since') is None for r in first))
+        self.assertTrue(program.running())
+

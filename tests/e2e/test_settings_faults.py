@@ -1,0 +1,86 @@
+"""Bad settings files: the program starts, keeps what it can and stays usable."""
+import os
+import stat
+import subprocess
+import unittest
+
+from harness import (SETTINGS_COMMAND, TRAY_CALLBACK, TRAY_ICON_ID, WM_COMMAND, ScenarioCase,
+                     find_window, list_windows, wait_until, wh)
+
+
+def menu_opens(window, within=2.0):
+    """The tray menu opens within the given seconds; it is closed again afterwards."""
+    wh('cursor', 500, 400)
+    wh('post', window, TRAY_CALLBACK, TRAY_ICON_ID, 0x204)
+    menus = wait_until(lambda: [w for w in list_windows('#32768') if w['visible']], within)
+    for menu in menus or []:
+        wh('key', menu['hwnd'], 0x1B)
+    wait_until(lambda: not [w for w in list_windows('#32768') if w['visible']], 2)
+    return bool(menus)
+
+
+def make_read_only(case, path):
+    """Read-only for real: Wine as root writes through mode bits, so the file is
+    also made immutable where the file system allows it."""
+    os.chmod(path, stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
+    case.addCleanup(os.chmod, path, stat.S_IRUSR | stat.S_IWUSR)
+    if os.geteuid() == 0:
+        if subprocess.run(['chattr', '+i', path], stderr=subprocess.DEVNULL).returncode != 0:
+            case.skipTest('running as root where files cannot be made immutable')
+        case.addCleanup(subprocess.run, ['chattr', '-i', path])
+
+
+class SettingsFaults(ScenarioCase):
+
+    def open_settings(self, window):
+        wh('post', window, WM_COMMAND, SETTINGS_COMMAND, 0)
+        dialog = find_window('#32770', 'Option', 5000)
+        self.assertIsNotNone(dialog)
+        return dialog
+
+    def test_binary_junk_in_the_file(self):
+        # a two-byte name among the junk: too short, so the dialog asks
+        junk = bytes(range(1, 256)) * 8 + b'\r\n[MoodRelayer]\r\nusername=\xfe\x01\r\n\x00\x00\xff'
+        program = self.program(junk).start()
+        dialog = find_window('#32770', 'Option', 10000)  # the name read is too short
+        self.assertIsNotNone(dialog)
+        wh('settext', dialog, 4000, 'junkfree')
+        wh('click', dialog, 1)
+        window = program.main_window()
+        self.assertIsNotNone(window)
+        self.assertTrue(menu_opens(window))
+        with open(program.ini, 'rb') as f:
+            self.assertIn(b'username=junkfree', f.read())
+
+    def test_values_of_ten_thousand_characters_are_cut_to_255(self):
+        program = self.program({'username': 'u' * 10000, 'password': 'p' * 10000}).start()
+        window = program.main_window()
+        self.assertIsNotNone(window, 'a long name is long enough: no dialog, start-up goes on')
+        dialog = self.open_settings(window)
+        self.assertEqual(wh('gettext', dialog, 4000), 'u' * 255)
+        wh('click', dialog, 2)
+        self.assertTrue(menu_opens(window))
+
+    def test_read_only_file_keeps_the_new_values_in_memory(self):
+        program = self.program({'username': 'alice', 'password': 'old'})
+        make_read_only(self, program.ini)
+        with open(program.ini, 'rb') as f:
+            before = f.read()
+        program.start()
+        window = program.main_window()
+        dialog = self.open_settings(window)
+        wh('settext', dialog, 4000, 'bob')
+        wh('settext', dialog, 4001, 'new')
+        wh('click', dialog, 1)
+        self.assertTrue(wait_until(lambda: find_window('#32770', 'Option', 0) is None))
+        with open(program.ini, 'rb') as f:
+            self.assertEqual(f.read(), before, 'the read-only file must stay as it was')
+        dialog = self.open_settings(window)
+        self.assertEqual(wh('gettext', dialog, 4000), 'bob')
+        self.assertEqual(wh('gettext', dialog, 4001), 'new')
+        wh('click', dialog, 2)
+        self.assertTrue(menu_opens(window))
+
+
+if __name__ == '__main__':
+    unittest.main()

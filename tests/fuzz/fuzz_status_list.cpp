@@ -1,0 +1,47 @@
+// The timeline document comes from the network: whatever it holds, the scan
+// reads nothing past its terminator, writes nothing past the popup text, adds
+// only whole lines and, for a valid UTF-8 document, never splits a character.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "popup/status_list.h"
+
+static bool validUtf8(const unsigned char* text, std::size_t length) {
+  for (std::size_t i = 0; i < length;) {
+    std::size_t size = utf8Character(text[i]);
+    if (size == 1) {
+      if (text[i] >= 0x80) return false;
+    } else {
+      if (i + size > length) return false;
+      for (std::size_t k = 1; k < size; ++k)
+        if ((text[i + k] & 0xC0) != 0x80) return false;
+    }
+    i += size;
+  }
+  return true;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Exactly the document and its terminator, so a read past it is caught.
+  std::vector<char> document(data, data + size);
+  document.push_back(0);
+  const std::size_t length = std::strlen(document.data());
+
+  std::vector<char> text(popupTextSize + 16, '#');
+  text[0] = 0;
+  extractStatuses(document.data(), text.data(), popupTextSize, utf8Character);
+  for (std::size_t i = popupTextSize; i < text.size(); ++i)
+    if (text[i] != '#') std::abort();
+  const void* end = std::memchr(text.data(), 0, popupTextSize);
+  if (end == nullptr) std::abort();
+  const std::size_t out = static_cast<std::size_t>(static_cast<const char*>(end) - text.data());
+  if (out > 0 && text[out - 1] != '\n') std::abort();
+  if (out > popupStatusCount * (2 * (statusFieldSize - 1) + 3)) std::abort();
+  if (out > 0 && std::strstr(text.data(), ": ") == nullptr) std::abort();
+  if (validUtf8(reinterpret_cast<const unsigned char*>(document.data()), length) &&
+      !validUtf8(reinterpret_cast<const unsigned char*>(text.data()), out))
+    std::abort();
+  return 0;
+}

@@ -1,0 +1,162 @@
+#include "popup/status_list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// One status as the service lays it out: text first, the author's name inside
+// its user element after it.
+std::string status(const std::string& name, const std::string& text, const char* gap = "\n  ") {
+  return std::string("<status>") + gap + "<created_at>Tue Jan 01 00:00:00 +0000 2008</created_at>" +
+         gap + "<text>" + text + "</text>" + gap + "<user>" + gap + "<id>1</id>" + gap +
+         "<screen_name>" + name + "</screen_name>" + gap + "</user>" + gap + "</status>" + gap;
+}
+
+std::string timeline(const std::vector<std::string>& statuses) {
+  std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<statuses type=\"array\">\n";
+  for (const auto& s : statuses) document += s;
+  return document + "</statuses>\n";
+}
+
+std::string extract(const std::string& document, const std::string& before = "") {
+  std::vector<char> text(popupTextSize, 0);
+  before.copy(text.data(), before.size());
+  extractStatuses(document.c_str(), text.data(), text.size());
+  return text.data();
+}
+
+}  // namespace
+
+TEST(StatusList, TakesTheFirstFiveOfTwenty) {
+  std::vector<std::string> statuses;
+  for (int i = 1; i <= 20; ++i)
+    statuses.push_back(status("user" + std::to_string(i), "status " + std::to_string(i)));
+  EXPECT_EQ(extract(timeline(statuses)),
+            "user1: status 1\nuser2: status 2\nuser3: status 3\nuser4: status 4\n"
+            "user5: status 5\n");
+}
+
+TEST(StatusList, ThreeStatusesGiveThreeLinesInOrderAndEmptyTextKeepsItsLine) {
+  std::string document =
+      timeline({status("alice", "Hello world"), status("bob", ""), status("carol", "x")});
+  EXPECT_EQ(extract(document), "alice: Hello world\nbob: \ncarol: x\n");
+}
+
+TEST(StatusList, AppendsToWhatThePopupTextHolds) {
+  EXPECT_EQ(extract(timeline({status("a", "b")}), "kept\n"), "kept\na: b\n");
+}
+
+TEST(StatusList, DocumentWithoutStatusesAddsNothing) {
+  EXPECT_EQ(extract("<?xml version=\"1.0\"?>\n<hash><error>Not found</error></hash>\n"), "");
+  EXPECT_EQ(extract(""), "");
+  EXPECT_EQ(extract("<screen_name>x</screen_name>"), "");
+}
+
+TEST(StatusList, LastStatusWithoutCompleteNameGivesNoLine) {
+  std::string document =
+      timeline({status("alice", "one")}) + "<status><text>two</text><user><screen_name>bob</user>";
+  EXPECT_EQ(extract(document), "alice: one\n");
+  EXPECT_EQ(extract(timeline({status("alice", "one")}) + "<text>two</text>"), "alice: one\n");
+}
+
+TEST(StatusList, DocumentWithoutLineBreaksPairsEachTextWithItsAuthor) {
+  std::string document =
+      timeline({status("alice", "one", ""), status("bob", "two", ""), status("carol", "3", "")});
+  // The author's element right after the text, as in a compact document.
+  std::string tight = "<statuses>";
+  for (auto [n, t] : std::vector<std::pair<const char*, const char*>>{
+           {"alice", "one"}, {"bob", "two"}, {"carol", "3"}})
+    tight +=
+        std::string("<status><text>") + t + "</text><screen_name>" + n + "</screen_name></status>";
+  tight += "</statuses>";
+  EXPECT_EQ(extract(tight), "alice: one\nbob: two\ncarol: 3\n");
+  EXPECT_EQ(extract(document), "alice: one\nbob: two\ncarol: 3\n");
+}
+
+TEST(StatusList, ClosingTagBeforeItsOpeningTagEndsTheScan) {
+  // A stray closing text tag before the next opening one.
+  std::string strayText = timeline({status("alice", "one")}) + "</text>" + status("bob", "two");
+  EXPECT_EQ(extract(strayText), "alice: one\n");
+  // The same for the author's element.
+  std::string strayName = "<text>one</text></screen_name><screen_name>bob</screen_name>";
+  EXPECT_EQ(extract(strayName), "");
+}
+
+TEST(StatusList, TagsWithAttributesAreNotMatched) {
+  // The element with attributes is skipped; its closing tag then comes first.
+  std::string document =
+      "<text lang=\"en\">hi</text><screen_name>alice</screen_name>" + status("bob", "two");
+  EXPECT_EQ(extract(document), "");
+  EXPECT_EQ(extract("<text>one</text><screen_name id=\"1\">bob</screen_name>"), "");
+}
+
+TEST(StatusList, PredefinedEntitiesAreDecodedOthersKept) {
+  std::string document = timeline({status("T&amp;J",
+                                          "Tom &amp; Jerry &lt;3 &gt; &quot;q&quot; "
+                                          "it&apos;s &amp;lt; &nbsp; &#65; &amp")});
+  EXPECT_EQ(extract(document), "T&J: Tom & Jerry <3 > \"q\" it's &lt; &nbsp; &#65; &amp\n");
+}
+
+TEST(StatusList, LongFieldsAreCutTo1023Bytes) {
+  std::string longText(5000, 't');
+  std::string longName(3000, 'n');
+  std::string result = extract(timeline({status(longName, longText), status("next", "ok")}));
+  EXPECT_EQ(result, std::string(1023, 'n') + ": " + std::string(1023, 't') + "\nnext: ok\n");
+}
+
+TEST(StatusList, CutCountsDecodedBytesAndNeverSplitsACharacter) {
+  // 1020 bytes of entities decode to 204 '&'.
+  std::string entities;
+  for (int i = 0; i < 204; ++i) entities += "&amp;";
+  EXPECT_EQ(extract(timeline({status("a", entities)})), "a: " + std::string(204, '&') + "\n");
+
+  // 1022 single bytes, then a three-byte UTF-8 character that no longer fits.
+  std::string text = std::string(1022, 'x') + "\xE3\x81\x82" + "tail";
+  std::vector<char> out(popupTextSize, 0);
+  extractStatuses(timeline({status("a", text)}).c_str(), out.data(), out.size(), utf8Character);
+  EXPECT_EQ(std::string(out.data()), "a: " + std::string(1022, 'x') + "\n");
+
+  // A double-byte code page: 1021 bytes, then a two-byte character that fits.
+  auto doubleByte = [](unsigned char lead) -> std::size_t { return lead >= 0x81 ? 2 : 1; };
+  std::string sjis = std::string(1021, 'x') + "\x82\xA0" + "\x82\xA2";
+  out.assign(popupTextSize, 0);
+  extractStatuses(timeline({status("a", sjis)}).c_str(), out.data(), out.size(), doubleByte);
+  EXPECT_EQ(std::string(out.data()), "a: " + std::string(1021, 'x') + "\x82\xA0\n");
+}
+
+TEST(StatusList, FiveLongestLinesFitThePopupText) {
+  std::vector<std::string> statuses(5, status(std::string(2000, 'n'), std::string(2000, 't')));
+  std::string result = extract(timeline(statuses));
+  EXPECT_EQ(result.size(), 5u * (1023 + 2 + 1023 + 1));
+}
+
+TEST(StatusList, NeverWritesPastASmallDestination) {
+  // Only whole lines go in; the guard byte past the end stays.
+  std::vector<char> out(12 + 1, 0);
+  out[12] = '#';
+  extractStatuses(timeline({status("ab", "cdef"), status("gh", "ij")}).c_str(), out.data(), 12);
+  EXPECT_EQ(std::string(out.data()), "ab: cdef\n");
+  EXPECT_EQ(out[12], '#');
+
+  // A destination without a terminator is left alone.
+  std::vector<char> full(4, 'z');
+  extractStatuses(timeline({status("a", "b")}).c_str(), full.data(), full.size());
+  EXPECT_EQ(std::string(full.begin(), full.end()), "zzzz");
+}
+
+TEST(StatusList, DocumentEndingRightAfterAClosingTag) {
+  // Copied exactly to the heap, so ASan catches a read past the terminator.
+  for (std::string document :
+       {std::string("<text>a</text>"), std::string("<text>a</text><screen_name>b</screen_name>"),
+        std::string("<text>a</text>\n<screen_name>b</screen_name>")}) {
+    std::vector<char> exact(document.begin(), document.end());
+    exact.push_back(0);
+    std::vector<char> out(popupTextSize, 0);
+    extractStatuses(exact.data(), out.data(), out.size());
+    EXPECT_EQ(std::string(out.data()), document.find("screen") == std::string::npos ? "" : "b: a\n")
+        << document;
+  }
+}
