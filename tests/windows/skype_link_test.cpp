@@ -257,33 +257,6 @@ TEST_F(SkypeLinkTest, AttachSendsProtocolOnceAndStopsDiscovery) {
   EXPECT_EQ(postedTexts(), std::vector<std::string>{"new"});
 }
 
-TEST_F(SkypeLinkTest, NonZeroAttachStatusesAreIgnored) {
-  FakeClient client(1);
-  HWND relay = startLink(client);
-  UINT attach = RegisterWindowMessageA("SkypeControlAPIAttach");
-  for (LPARAM status : {1, 2, 3, 0x8001}) {
-    client.answerWith(status);
-    PostMessageA(relay, attach, reinterpret_cast<WPARAM>(client.window()), status);
-    int before = client.discoveries();
-    EXPECT_TRUE(waitFor([&] { return client.discoveries() >= before + 2; }, 10000))
-        << "discovery stopped after status " << status;
-  }
-  EXPECT_TRUE(client.received().empty());
-  // Not attached, so the client's texts are not heard either.
-  notify(relay, client.window(), "PROFILE MOOD_TEXT Hello");
-  Sleep(200);
-  EXPECT_TRUE(postedTexts().empty());
-}
-
-TEST_F(SkypeLinkTest, NothingIsHeardBeforeAClientAttaches) {
-  FakeClient client(noAnswer);
-  HWND relay = startLink(client);
-  EXPECT_EQ(notify(relay, nullptr, "PROFILE MOOD_TEXT from nobody"), 1);
-  EXPECT_EQ(notify(relay, client.window(), "PROFILE MOOD_TEXT too early"), 1);
-  Sleep(300);
-  EXPECT_TRUE(postedTexts().empty());
-}
-
 TEST_F(SkypeLinkTest, MoodTextsOfTheAttachedClientArePosted) {
   FakeClient client(0);
   // The client's first text comes while our command is still under way.
