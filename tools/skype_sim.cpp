@@ -20,6 +20,8 @@
 //                          to CBDATA when shorter; answers "ok result=N"
 //   mood TEXT              send "PROFILE MOOD_TEXT " TEXT and its terminator
 //                          from the API window (TEXT is the rest of the line, raw)
+//   target HWND            send from now on to that window instead of the last
+//                          discoverer (several attached programs, one client)
 //   windows                "ok api=HWND second=HWND"
 //   log                    every log line so far; clear forgets them
 //   quit                   ends the simulator
@@ -28,7 +30,9 @@
 //   t=T discover from=HWND class=NAME
 //   t=T attach to=HWND from=HWND status=N
 //   t=T copydata to=api|second from=HWND class=NAME dwData=N cbData=N data=HEX result=N
-//   t=T sent from=HWND cbData=N data=HEX result=N   (a text we sent)
+//   t=T sent from=HWND cbData=N data=HEX result=N wall=US   (a text we sent; US is
+//                          the wall-clock time just before the send, in microseconds
+//                          since 1970, the clock of the Linux side under Wine)
 #include <winsock2.h>
 #include <windows.h>
 
@@ -105,15 +109,25 @@ void logLine(const char* format, ...) {
   }
 }
 
+// Microseconds since 1970: comparable with the wall clock of other processes.
+unsigned long long wallClockUs() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  unsigned long long ticks =
+      (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return ticks / 10 - 11644473600000000ULL;
+}
+
 LRESULT sendCopyData(HWND to, HWND from, const std::vector<unsigned char>& bytes, DWORD cbData) {
   COPYDATASTRUCT copyData = {};
   copyData.cbData = cbData;
   copyData.lpData = const_cast<unsigned char*>(bytes.data());
+  const unsigned long long sentAt = wallClockUs();
   LRESULT result = SendMessageA(to, WM_COPYDATA, reinterpret_cast<WPARAM>(from),
                                 reinterpret_cast<LPARAM>(&copyData));
-  logLine("sent from=%s cbData=%lu data=%s result=%lld", handleText(from).c_str(),
+  logLine("sent from=%s cbData=%lu data=%s result=%lld wall=%llu", handleText(from).c_str(),
           static_cast<unsigned long>(cbData), hex(bytes.data(), cbData).c_str(),
-          static_cast<long long>(result));
+          static_cast<long long>(result), sentAt);
   return result;
 }
 
@@ -185,6 +199,9 @@ void runCommand(ControlRequest& request) {
   } else if (command == "accept") {
     acceptCommands = nextWord(rest) != "0";
     reply = "ok";
+  } else if (command == "target") {
+    lastDiscoverer = parseSender(nextWord(rest));
+    reply = lastDiscoverer ? "ok" : "error no window";
   } else if (command == "windows") {
     reply = "ok api=" + handleText(apiWindow) + " second=" + handleText(secondWindow);
   } else if (command == "attach") {

@@ -16,6 +16,9 @@
 //   winhelper style HWND                prints style and extended style in hex
 //   winhelper tray HWND ID              prints 1 when the shell holds that tray icon, else 0
 //   winhelper traydel HWND ID           removes a tray icon, as a restarting shell loses it
+//   winhelper waittray CLASS ID MS      waits up to MS for a window of CLASS whose tray icon ID
+//                                       the shell holds; prints the wall-clock time it was first
+//                                       seen, in microseconds since 1970 (the Linux side's clock)
 //   winhelper cursor X Y                moves the mouse
 //   winhelper key HWND VK [CHAR]        posts a key press (and its character) to a window
 //   winhelper workarea                  prints the work area: l t r b
@@ -187,6 +190,26 @@ int main(int argc, char** argv) {
     BOOL ok = Shell_NotifyIconA(command == "tray" ? NIM_MODIFY : NIM_DELETE, &icon);
     if (command == "tray") std::printf("%d\n", ok ? 1 : 0);
     return command == "tray" || ok ? 0 : 1;
+  }
+  if (command == "waittray" && argc > 4) {
+    const DWORD limit = std::strtoul(argv[4], nullptr, 0);
+    const DWORD start = GetTickCount();
+    NOTIFYICONDATAA icon = {};
+    icon.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    icon.uID = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
+    while (GetTickCount() - start < limit) {
+      icon.hWnd = FindWindowA(argv[2], nullptr);
+      if (icon.hWnd && Shell_NotifyIconA(NIM_MODIFY, &icon)) {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        unsigned long long ticks =
+            (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        std::printf("%llu\n", ticks / 10 - 11644473600000000ULL);
+        return 0;
+      }
+      Sleep(2);
+    }
+    return 1;
   }
   if (command == "cursor" && argc > 3) {
     return SetCursorPos(std::atoi(argv[2]), std::atoi(argv[3])) ? 0 : 1;

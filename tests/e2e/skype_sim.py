@@ -115,6 +115,11 @@ class SkypeSim:
         """Posts an attach reply to the last window that asked for a client."""
         self.command(f'attach {status} {sender}')
 
+    def target(self, window):
+        """Sends from now on to that window (a handle number) instead of the
+        last one that asked for a client: one client, several programs."""
+        self.command(f'target {window:#x}')
+
     def send(self, data, cbdata=None, sender='api'):
         """Sends bytes to the program's relay window; cbdata defaults to their
         length. sender: 'api', 'second' or a window handle number. Returns the
