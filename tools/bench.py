@@ -1,0 +1,513 @@
+"""The benchmarks behind scripts/bench: prints every figure (the median over
+repeated runs) and writes docs/benchmarks.md. Figures only, never a verdict.
+
+    python3 tools/bench.py [--quick] [--idle-windows N] [--moods N] [--no-doc]
+
+scripts/bench builds, sets up Wine and a display of its own and runs this.
+Wall-clock times from both sides (Python here, GetSystemTimeAsFileTime under
+Wine) come from the same CLOCK_REALTIME, so they can be subtracted.
+"""
+import argparse
+import datetime
+import math
+import os
+import platform
+import re
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, 'tests', 'e2e'))
+from harness import BUILD, WINHELPER, Program, find_window, wait_until, wh  # noqa: E402
+from service import UPDATE, start_service  # noqa: E402
+from skype_sim import SkypeSim  # noqa: E402
+
+NATIVE = os.path.join(ROOT, 'build', 'bench')
+RELAY_BASELINE = os.path.join(BUILD, 'relay_baseline.exe')
+IDLE_BASELINE = os.path.join(BUILD, 'idle_baseline.exe')
+USER, PASSWORD = 'bench_user', 'bench-password'
+PROTOCOL_5 = b'PROTOCOL 5\0'
+WM_CLOSE = 0x0010
+CLOCK_TICK = os.sysconf('SC_CLK_TCK')
+POLL_PERIOD = 62.0
+# The same text for the program and the baseline, with bytes to escape.
+MOOD = b'Bench mood: relay latency, caf\xe9 & cr\xe8me 100%'
+
+
+def median(values):
+    return statistics.median(values) if values else float('nan')
+
+
+def percentile(values, share):
+    """Nearest rank."""
+    ordered = sorted(values)
+    return ordered[max(0, math.ceil(share * len(ordered)) - 1)]
+
+
+def say(text=''):
+    print(text, flush=True)
+
+
+# ---- processes under Wine
+
+def cpu_seconds(pid):
+    """User plus system time of a process, its ended threads included."""
+    with open(f'/proc/{pid}/stat') as f:
+        fields = f.read().rsplit(')', 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / CLOCK_TICK
+
+
+def resident_kib(pid):
+    """VmRSS and RssAnon in KiB."""
+    values = {}
+    with open(f'/proc/{pid}/status') as f:
+        for line in f:
+            name, _, value = line.partition(':')
+            if name in ('VmRSS', 'RssAnon'):
+                values[name] = int(value.split()[0])
+    return values['VmRSS'], values['RssAnon']
+
+
+def wineserver_pid():
+    """The wineserver of our prefix: it works in a directory named after the
+    prefix's device and inode."""
+    prefix = os.stat(os.environ['WINEPREFIX'])
+    wanted = f'server-{prefix.st_dev:x}-{prefix.st_ino:x}'
+    for entry in os.listdir('/proc'):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f'/proc/{entry}/comm') as f:
+                if not f.read().startswith('wineserver'):
+                    continue
+            if os.path.basename(os.readlink(f'/proc/{entry}/cwd')) == wanted:
+                return int(entry)
+        except OSError:
+            continue
+    return None
+
+
+def start_wine(args, env=None):
+    full = dict(os.environ)
+    full.update(env or {})
+    return subprocess.Popen(['wine', *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, env=full)
+
+
+def close_window_program(process, class_name):
+    window = find_window(class_name, '', 2000)
+    if window:
+        wh('post', window, WM_CLOSE)
+    try:
+        process.wait(10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait(5)
+
+
+def attached_from(sim, class_name):
+    """The window of that class that sent the simulator "PROTOCOL 5"."""
+    for entry in sim.commands_received():
+        if entry.data == PROTOCOL_5:
+            sender = [e for e in sim.log() if e.kind == 'discover' and e['from'] == entry['from']]
+            if sender and sender[0]['class'] == class_name:
+                return int(entry['from'], 16)
+    return None
+
+
+# ---- the measurements
+
+def native_benches(runs):
+    """The reference expansion and the status scan on 64 KB, native, -O2."""
+    say('== native throughput on a 64 KB document (build/bench: no sanitizers)')
+    char_refs = os.path.join(NATIVE, 'tests', 'bench', 'char_refs_bench')
+    scan = os.path.join(NATIVE, 'popup', 'status_list_bench')
+    expand_mb, expand_us = [], []
+    scans = {}
+    for _ in range(runs):
+        out = subprocess.run([char_refs], capture_output=True, text=True, check=True).stdout
+        m = re.search(r'([\d.]+) MB/s .*?, ([\d.]+) us per document', out)
+        expand_mb.append(float(m.group(1)))
+        expand_us.append(float(m.group(2)))
+        out = subprocess.run([scan], capture_output=True, text=True, check=True).stdout
+        for line in out.splitlines():
+            m = re.match(r'(.+?)\s+([\d.]+) us per scan\s+([\d.]+) MB/s', line)
+            if m:
+                scans.setdefault(m.group(1), []).append((float(m.group(2)), float(m.group(3))))
+    results = [('reference expansion (expandCharRefs), 64 KB, half Japanese',
+                f'{median(expand_mb):.0f} MB/s', f'{median(expand_us):.1f} us per document')]
+    for name, values in scans.items():
+        results.append((f'status list scan: {name}', f'{median([v[1] for v in values]):.0f} MB/s',
+                        f'{median([v[0] for v in values]):.1f} us per scan'))
+    for name, throughput, per in results:
+        say(f'  {name:62s} {throughput:>10s}  {per}')
+    return results
+
+
+def paint_bench(runs):
+    """paint_bench under Wine: every line is a figure in microseconds."""
+    say('== popup frame under Wine (paint_bench)')
+    figures = {}
+    for _ in range(runs):
+        done = subprocess.run(['wine', os.path.join(BUILD, 'paint_bench.exe')],
+                              stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                              timeout=300)
+        for line in done.stdout.splitlines():
+            m = re.match(r'(.+?)\s+([\d.]+) us\s+\(', line)
+            if m:
+                figures.setdefault(m.group(1).rstrip(), []).append(float(m.group(2)))
+    results = [(name, median(values)) for name, values in figures.items()]
+    for name, value in results:
+        say(f'  {name:46s} {value:8.1f} us')
+    return results
+
+
+def wait_tray(class_name, launch):
+    """Starts a watcher for the tray icon, then the program by launch();
+    returns the seconds from launch to the icon."""
+    watcher = subprocess.Popen(['wine', WINHELPER, 'waittray', class_name, '1001', '30000'],
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL)
+    time.sleep(1.0)  # the watcher is up and looking before the launch
+    launched = time.time()
+    handle = launch()
+    out, _ = watcher.communicate(timeout=60)
+    if watcher.returncode != 0:
+        return handle, None
+    return handle, int(out.split()[0]) / 1e6 - launched
+
+
+def start_up(runs):
+    say('== start-up: launch to tray icon present')
+    program_times, baseline_times = [], []
+    for _ in range(runs):
+        program = Program({'username': USER, 'password': PASSWORD})
+        _, seconds = wait_tray('MoodRelayer', program.start)
+        program.close()
+        if seconds is not None:
+            program_times.append(seconds)
+        baseline, seconds = wait_tray(
+            'MrIdleBaseline', lambda: start_wine([IDLE_BASELINE, '--tray']))
+        close_window_program(baseline, 'MrIdleBaseline')
+        if seconds is not None:
+            baseline_times.append(seconds)
+    result = (median(program_times), median(baseline_times), len(program_times),
+              len(baseline_times))
+    say(f'  MoodRelayer.exe    {result[0] * 1000:7.0f} ms  (median of {result[2]})')
+    say(f'  idle_baseline.exe  {result[1] * 1000:7.0f} ms  (median of {result[3]}; hidden window '
+        f'and tray icon)')
+    say(f'  ratio              {result[0] / result[1]:7.2f}')
+    return result
+
+
+RELAYS = (
+    # name, window class, how it is started (None: the program)
+    ('program', 'SkypeSR', None),
+    ('baseline', 'MrRelayBaseline', [RELAY_BASELINE, USER, PASSWORD]),
+    ('baseline on a thread', 'MrRelayBaselineThread', [RELAY_BASELINE, USER, PASSWORD, '--thread']),
+)
+
+
+def relay_latency(moods):
+    say(f'== relay latency: notification sent to complete POST received, {moods} moods each')
+    service = start_service(user=USER, password=PASSWORD)
+    sim = SkypeSim(status=0).start()
+    program = Program({'username': USER, 'password': PASSWORD}, env=service.env).start()
+    baselines = []
+    latencies = {name: [] for name, _, _ in RELAYS}
+    first_request = {name: [] for name, _, _ in RELAYS}
+    try:
+        windows = {}
+        for name, class_name, args in RELAYS:
+            if args:
+                baselines.append((start_wine(args, env=service.env), class_name))
+            windows[name] = wait_until(lambda: attached_from(sim, class_name), 30, 0.2)
+            if not windows[name]:
+                raise RuntimeError(f'the {name} did not attach')
+        time.sleep(2)  # the program's start-up fetch and popup are over
+        for number in range(moods):
+            # By turns, so that a busy moment of the machine hits all alike.
+            turn = number % len(RELAYS)
+            for name, _, _ in RELAYS[turn:] + RELAYS[:turn]:
+                sim.clear_log()
+                sim.target(windows[name])
+                before = len(service.requests(path=UPDATE))
+                sim.mood(MOOD)
+                # the challenged first send, then the one with the credentials
+                got = service.wait_for(before + 2, timeout=20, path=UPDATE)
+                if len(got) < before + 2 or not got[-1].authorized:
+                    raise RuntimeError(f'no post from the {name} within 20 s')
+                sent = int([e for e in sim.log() if e.kind == 'sent'][-1]['wall']) / 1e6
+                latencies[name].append(got[-1].time - sent)
+                first_request[name].append(got[-2].time - sent)
+                time.sleep(0.05)
+        bodies = {r.body for r in service.requests(path=UPDATE, authorized=True)}
+        if len(bodies) != 1:
+            raise RuntimeError(f'the relays posted different bodies: {bodies}')
+    finally:
+        program.close()
+        for process, class_name in baselines:
+            close_window_program(process, class_name)
+        sim.close()
+        service.stop()
+    result = {name: (median(values) * 1000, percentile(values, 0.95) * 1000, len(values),
+                     median(first_request[name]) * 1000)
+              for name, values in latencies.items()}
+    for name, _, _ in RELAYS:
+        med, p95, count, first = result[name]
+        say(f'  {name:21s} median {med:7.2f} ms   95th percentile {p95:7.2f} ms   '
+            f'(first, challenged request in {first:.2f} ms; {count} moods)')
+    for name in ('baseline', 'baseline on a thread'):
+        say(f'  ratio to the {name:21s} median {result["program"][0] / result[name][0]:5.2f}   '
+            f'95th percentile {result["program"][1] / result[name][1]:5.2f}')
+    return result
+
+
+def idle_cost(windows):
+    say(f'== idle cost: {windows} windows of {POLL_PERIOD:.0f} s (one poll each), '
+        'polls answered 304')
+    service = start_service(user=USER, password=PASSWORD)
+    service.conditional = 'always'
+    sim = SkypeSim(status=0).start()
+    program = Program({'username': USER, 'password': PASSWORD}, env=service.env).start()
+    baseline = start_wine([IDLE_BASELINE])
+    server = wineserver_pid()
+    samples = []
+    try:
+        if not wait_until(lambda: attached_from(sim, 'SkypeSR'), 30, 0.2):
+            raise RuntimeError('the program did not attach')
+        find_window('MrIdleBaseline', '', 10000)
+        time.sleep(8)  # the start-up popup has slid up and down again
+        pids = {'program': program.process.pid, 'baseline': baseline.pid, 'wineserver': server}
+        for _ in range(windows):
+            before = {who: cpu_seconds(pid) for who, pid in pids.items() if pid}
+            started = time.monotonic()
+            time.sleep(POLL_PERIOD)
+            elapsed = time.monotonic() - started
+            sample = {who: (cpu_seconds(pid) - before[who]) * 60.0 / elapsed
+                      for who, pid in pids.items() if pid}
+            for who in ('program', 'baseline'):
+                sample[who + '_rss'], sample[who + '_anon'] = resident_kib(pids[who])
+            samples.append(sample)
+            say(f'  window: program {sample["program"]:.3f} s/min, baseline '
+                f'{sample["baseline"]:.3f} s/min, wineserver {sample.get("wineserver", 0):.3f}'
+                f' s/min; RSS {sample["program_rss"]} / {sample["baseline_rss"]} KiB')
+        polls = [r for r in service.requests(authorized=True) if r.path != UPDATE]
+        if not all(r.status == 304 for r in polls[2:]):
+            raise RuntimeError('a poll was not answered 304')
+    finally:
+        program.close()
+        close_window_program(baseline, 'MrIdleBaseline')
+        sim.close()
+        service.stop()
+    result = {key: median([s[key] for s in samples if key in s]) for key in samples[0]}
+    ratio = (f'{result["program"] / result["baseline"]:.0f}' if result['baseline'] > 0
+             else f'> {result["program"] / (1 / CLOCK_TICK):.0f} (baseline below the clock '
+                  f'tick of {1000 // CLOCK_TICK} ms)')
+    say(f'  program   CPU {result["program"]:.3f} s/min   RSS {result["program_rss"]:.0f} KiB '
+        f'(anonymous {result["program_anon"]:.0f} KiB)')
+    say(f'  baseline  CPU {result["baseline"]:.3f} s/min   RSS {result["baseline_rss"]:.0f} KiB '
+        f'(anonymous {result["baseline_anon"]:.0f} KiB)')
+    say(f'  ratio     CPU {ratio}   RSS {result["program_rss"] / result["baseline_rss"]:.2f}')
+    if 'wineserver' in result:
+        say(f'  wineserver meanwhile {result["wineserver"]:.3f} s/min (all of the prefix\'s '
+            'processes; the program is the only one with timers)')
+    result['ratio_text'] = ratio
+    return result
+
+
+# ---- the report
+
+def command_output(args):
+    try:
+        done = subprocess.run(args, capture_output=True, text=True, timeout=30,
+                              stdin=subprocess.DEVNULL)
+        return (done.stdout or done.stderr).strip().splitlines()[0]
+    except (OSError, IndexError, subprocess.TimeoutExpired):
+        return 'unknown'
+
+
+def machine():
+    model = 'unknown'
+    with open('/proc/cpuinfo') as f:
+        for line in f:
+            if line.startswith('model name'):
+                model = line.split(':', 1)[1].strip()
+                break
+    with open('/proc/meminfo') as f:
+        memory = int(f.readline().split()[1]) // 1024
+    try:
+        with open('/etc/debian_version') as f:
+            debian = 'Debian ' + f.read().strip()
+    except OSError:
+        debian = platform.platform()
+    return [
+        ('CPU', f'{model}, {os.cpu_count()} cores'),
+        ('Memory', f'{memory} MiB'),
+        ('System', f'{debian}, Linux {platform.release()}'),
+        ('Wine', command_output(['wine', '--version'])),
+        ('MinGW-w64', command_output(['x86_64-w64-mingw32-g++-posix', '--version'])),
+        ('Native compiler', command_output(['g++', '--version'])),
+    ]
+
+
+def write_doc(path, info, load, native, paint, startup, latency, idle, options):
+    p, b, t = latency['program'], latency['baseline'], latency['baseline on a thread']
+    lines = [
+        '# MoodRelayer benchmarks',
+        '',
+        'Written by `scripts/bench`; every figure is the median over the runs named beside',
+        'it. The figures are taken on a **shared machine**: two cores that other builds,',
+        'tests and fuzzers use at the same time, so absolute times move from run to run.',
+        'The ratios against a baseline measured in the same run, by turns with the',
+        'program, are the figures to compare.',
+        '',
+        f'Taken {datetime.datetime.now().strftime("%Y-%m-%d %H:%M")}; load average '
+        f'{load[0]} at the start, {load[1]} at the end.',
+        '',
+        '## Machine',
+        '',
+        '| | |',
+        '|---|---|',
+    ]
+    lines += [f'| {name} | {value} |' for name, value in info]
+    lines += [
+        '',
+        '## Relay latency',
+        '',
+        'From the chat-client simulator\'s `WM_COPYDATA` notification (its wall clock just',
+        'before the send) to the fake service\'s receipt of the complete, authorized POST',
+        '(its wall clock when the body has been read); both clocks are the machine\'s',
+        'CLOCK_REALTIME. Each post is two round trips on a fresh connection: WinINet',
+        'sends the POST, is challenged with 401 and sends it again with the credentials.',
+        f'{p[2]} moods each, one at a time.',
+        '`tools/relay_baseline.cpp` attaches as the program does and posts the same body',
+        'with the same WinINet calls inside its window procedure (no thread, no copy);',
+        'with `--thread` it posts on a new thread per mood, as the program does, which',
+        'shows how much of the difference is the thread alone. All three run at once,',
+        'attached to one simulator, and take the moods by turns.',
+        '',
+        '| | median | 95th percentile | to the first, challenged request |',
+        '|---|---:|---:|---:|',
+        f'| MoodRelayer.exe | {p[0]:.2f} ms | {p[1]:.2f} ms | {p[3]:.2f} ms |',
+        f'| relay_baseline.exe | {b[0]:.2f} ms | {b[1]:.2f} ms | {b[3]:.2f} ms |',
+        f'| relay_baseline.exe --thread | {t[0]:.2f} ms | {t[1]:.2f} ms | {t[3]:.2f} ms |',
+        f'| **ratio to the baseline** | **{p[0] / b[0]:.2f}** | **{p[1] / b[1]:.2f}** | |',
+        f'| ratio to the baseline on a thread | {p[0] / t[0]:.2f} | {p[1] / t[1]:.2f} | |',
+        '',
+        '## Idle cost',
+        '',
+        'The program attached to the simulator, every poll answered 304, against',
+        '`tools/idle_baseline.cpp` (one hidden window and a message loop) running at the',
+        f'same time under the same wineserver. CPU is user plus system time from',
+        f'`/proc/PID/stat` over windows of {POLL_PERIOD:.0f} s (each holds one poll), as',
+        f'seconds per minute; median of {options.idle_windows} windows. Memory is VmRSS',
+        '(RssAnon, the anonymous part, in brackets) at the end of each window. The',
+        'program wakes for its 1-second poll tick and its 300 ms discovery tick; the',
+        'work Wine\'s server does for those wake-ups is not in the process\'s figure',
+        '(the server\'s own time over the same windows is given below it).',
+        '',
+        '| | CPU per minute | resident memory |',
+        '|---|---:|---:|',
+        f'| MoodRelayer.exe | {idle["program"]:.3f} s | {idle["program_rss"]:.0f} KiB '
+        f'({idle["program_anon"]:.0f} KiB) |',
+        f'| idle_baseline.exe | {idle["baseline"]:.3f} s | {idle["baseline_rss"]:.0f} KiB '
+        f'({idle["baseline_anon"]:.0f} KiB) |',
+        f'| **ratio** | **{idle["ratio_text"]}** | '
+        f'**{idle["program_rss"] / idle["baseline_rss"]:.2f}** |',
+        '',
+    ]
+    if 'wineserver' in idle:
+        lines += [f'wineserver over the same windows: {idle["wineserver"]:.3f} s per minute.', '']
+    lines += [
+        '## Start-up',
+        '',
+        'From the launch (`wine MoodRelayer.exe`, wall clock just before it) to the tray',
+        'icon being held by the shell (`winhelper waittray`, which looks every 2 ms and',
+        'was started a second before). The program adds its icon before its first,',
+        'synchronous timeline request, which is not in this figure. Baseline:',
+        '`idle_baseline.exe --tray`, a hidden window and a tray icon.',
+        f'Median of {startup[2]} and {startup[3]} runs, by turns.',
+        '',
+        '| | launch to tray icon |',
+        '|---|---:|',
+        f'| MoodRelayer.exe | {startup[0] * 1000:.0f} ms |',
+        f'| idle_baseline.exe --tray | {startup[1] * 1000:.0f} ms |',
+        f'| **ratio** | **{startup[0] / startup[1]:.2f}** |',
+        '',
+        '## Native throughput on a 64 KB document',
+        '',
+        'The existing benchmark programs `tests/bench/char_refs_bench.cpp` and',
+        '`popup/bench/status_list_bench.cpp`, built in `build/bench` with -O2 and without',
+        f'the sanitizers; median of {options.runs} runs.',
+        '',
+        '| | throughput | time |',
+        '|---|---:|---:|',
+    ]
+    lines += [f'| {name} | {throughput} | {per} |' for name, throughput, per in native]
+    lines += [
+        '',
+        '## One popup frame under Wine',
+        '',
+        '`popup/bench/paint_bench.cpp` (500 rounds per figure after a warm-up) on the',
+        f'Xvfb display; median of {options.runs} runs. A slide tick comes every 20 ms.',
+        '',
+        '| | per frame |',
+        '|---|---:|',
+    ]
+    lines += [f'| {name.strip()} | {value:.1f} us |' for name, value in paint]
+    lines += [
+        '',
+        '## How to reproduce',
+        '',
+        '    scripts/bench                      # about six minutes; writes this file',
+        '    scripts/bench --quick              # fewer runs, for a look',
+        '',
+        '`scripts/bench` builds (`scripts/build`, which also makes the sanitizer-free',
+        'native build in `build/bench`), starts an Xvfb display and a Wine prefix of its',
+        'own (`build/bench-prefix`) and runs `tools/bench.py`. Options:',
+        '`--idle-windows N` (default 3), `--moods N` (default 50), `--runs N` (default 5),',
+        '`--only native|paint|startup|relay|idle`, `--no-doc`. The driver uses the scenario fixtures: the fake service',
+        '(`tests/e2e/service.py`) and the chat-client simulator (`tests/e2e/skype_sim.py`).',
+        '',
+    ]
+    with open(path, 'w') as f:
+        f.write('\n'.join(lines))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument('--quick', action='store_true', help='fewer runs, no document')
+    parser.add_argument('--runs', type=int, default=5)
+    parser.add_argument('--moods', type=int, default=50)
+    parser.add_argument('--idle-windows', type=int, default=3)
+    parser.add_argument('--no-doc', action='store_true')
+    parser.add_argument('--only', choices=['native', 'paint', 'startup', 'relay', 'idle'],
+                        help='one measurement only, no document')
+    options = parser.parse_args()
+    if options.quick:
+        options.runs, options.moods, options.idle_windows, options.no_doc = 2, 10, 1, True
+    if options.only:
+        options.no_doc = True
+    load_start = f'{os.getloadavg()[0]:.2f}'
+    say(f'bench: shared machine, load average {load_start}; medians over repeated runs')
+    wanted = {options.only} if options.only else {'native', 'paint', 'startup', 'relay', 'idle'}
+    native = native_benches(options.runs) if 'native' in wanted else None
+    paint = paint_bench(options.runs) if 'paint' in wanted else None
+    startup = start_up(max(options.runs, 3) + 2) if 'startup' in wanted else None
+    latency = relay_latency(options.moods) if 'relay' in wanted else None
+    idle = idle_cost(options.idle_windows) if 'idle' in wanted else None
+    load_end = f'{os.getloadavg()[0]:.2f}'
+    say(f'bench: load average {load_end} at the end')
+    if not options.no_doc:
+        path = os.path.join(ROOT, 'docs', 'benchmarks.md')
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        write_doc(path, machine(), (load_start, load_end), native, paint, startup, latency, idle,
+                  options)
+        say(f'bench: wrote {os.path.relpath(path, ROOT)}')
+
+
+if __name__ == '__main__':
+    main()
