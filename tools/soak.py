@@ -143,8 +143,9 @@ def main(minutes):
         answered = polls(service)
         print(f'soak: {len(sent)} moods sent, {len(texts)} posts received, {len(lost)} lost, '
               f'{len(twice)} posted more than once, {len(strange)} not sent by us')
+        other = len(answered) - answered.count(200) - answered.count(304)
         print(f'soak: {len(answered)} polls, {answered.count(200)} answered 200, '
-              f'{answered.count(304)} answered 304, {len(answered) - answered.count(200) - answered.count(304)} other')
+              f'{answered.count(304)} answered 304, {other} other')
         if lost:
             failures.append(f'{len(lost)} moods lost, first {lost[0]!r}')
         if twice:
