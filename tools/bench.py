@@ -310,7 +310,7 @@ def idle_cost(windows):
         service.stop()
     result = {key: median([s[key] for s in samples if key in s]) for key in samples[0]}
     ratio = (f'{result["program"] / result["baseline"]:.0f}' if result['baseline'] > 0
-             else 'baseline 0')
+             else 'none: the baseline never ran')
     say(f'  program   CPU {result["program"]:.4f} s/min   RSS {result["program_rss"]:.0f} KiB '
         f'(anonymous {result["program_anon"]:.0f} KiB)')
     say(f'  baseline  CPU {result["baseline"]:.4f} s/min   RSS {result["baseline_rss"]:.0f} KiB '
@@ -409,11 +409,14 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         'same time under the same wineserver. CPU is the time on a CPU of all the',
         'process\'s threads (`/proc/PID/task/*/schedstat`, in nanoseconds) over windows',
         f'of {POLL_PERIOD:.0f} s (each holds one poll), as seconds per minute; median of',
-        f'{options.idle_windows} windows. Memory is VmRSS',
-        '(RssAnon, the anonymous part, in brackets) at the end of each window. The',
-        'program wakes for its 1-second poll tick and its 300 ms discovery tick; the',
-        'work Wine\'s server does for those wake-ups is not in the process\'s figure',
-        '(the server\'s own time over the same windows is given below it).',
+        f'{options.idle_windows} windows. Memory is VmRSS (RssAnon, the anonymous part, in',
+        'brackets) at the end of each window. The program wakes for its 1-second poll',
+        'tick and its 300 ms discovery tick (which goes on after the attach, doing',
+        'nothing), about 260 times a minute; the baseline sleeps in GetMessage and is',
+        'not scheduled at all. The work Wine\'s server does for the program\'s wake-ups',
+        'is not in the process\'s figure; the server\'s own time over the same windows',
+        '(all of the prefix\'s processes, of which only the program has timers) is',
+        'given below the table.',
         '',
         '| | CPU per minute | resident memory |',
         '|---|---:|---:|',
@@ -446,8 +449,8 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         '## Native throughput on a 64 KB document',
         '',
         'The existing benchmark programs `tests/bench/char_refs_bench.cpp` and',
-        '`popup/bench/status_list_bench.cpp`, built in `build/bench` with -O2 and without',
-        f'the sanitizers; median of {options.runs} runs.',
+        '`popup/bench/status_list_bench.cpp`, built in `build/bench` (CMake Release,',
+        f'without the sanitizers); median of {options.runs} runs.',
         '',
         '| | throughput | time |',
         '|---|---:|---:|',
@@ -458,12 +461,16 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         '## One popup frame under Wine',
         '',
         '`popup/bench/paint_bench.cpp` (500 rounds per figure after a warm-up) on the',
-        f'Xvfb display; median of {options.runs} runs. A slide tick comes every 20 ms.',
+        f'Xvfb display; median of {options.runs} runs. A slide tick comes every 20 ms; the',
+        'moving tick (move by 5 px, then the whole paint with font creation and text',
+        'measuring) is the cost of one frame of the slide.',
         '',
         '| | per frame |',
         '|---|---:|',
     ]
-    lines += [f'| {name.strip()} | {value:.1f} us |' for name, value in paint]
+    # paint_bench indents the parts of one paint
+    lines += [f'| {"part of a paint: " if name.startswith(" ") else ""}{name.strip()} | '
+              f'{value:.1f} us |' for name, value in paint]
     lines += [
         '',
         '## How to reproduce',
