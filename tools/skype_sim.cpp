@@ -20,6 +20,9 @@
 //                          to CBDATA when shorter; answers "ok result=N"
 //   mood TEXT              send "PROFILE MOOD_TEXT " TEXT and its terminator
 //                          from the API window (TEXT is the rest of the line, raw)
+//   vanish                 end the process (exit code 3), unanswered, inside the
+//                          handling of the next text the program sends us (a
+//                          client that closes in the middle of the attach exchange)
 //   windows                "ok api=HWND second=HWND"
 //   log                    every log line so far; clear forgets them
 //   quit                   ends the simulator
@@ -56,6 +59,8 @@ HWND apiWindow, secondWindow;
 HWND lastDiscoverer;
 long long attachStatus = 0;  // < 0: no answer
 bool acceptCommands = true;
+bool vanishOnText = false;
+constexpr UINT vanishExitCode = 3;
 DWORD startTick;
 std::vector<std::string> logLines;
 FILE* logFile;
@@ -131,6 +136,10 @@ LRESULT onCopyData(HWND window, HWND sender, const COPYDATASTRUCT* copyData) {
           className(sender).c_str(), static_cast<unsigned long long>(copyData->dwData),
           static_cast<unsigned long>(copyData->cbData),
           bytes ? hex(bytes, copyData->cbData).c_str() : "", static_cast<long long>(result));
+  if (vanishOnText) {
+    logLine("vanish");
+    ExitProcess(vanishExitCode);
+  }
   // A client confirms the protocol it will speak, once it has taken the command.
   if (acceptCommands && bytes && copyData->cbData > 9 &&
       std::strncmp(reinterpret_cast<const char*>(bytes), "PROTOCOL ", 9) == 0) {
@@ -184,6 +193,9 @@ void runCommand(ControlRequest& request) {
     reply = "ok";
   } else if (command == "accept") {
     acceptCommands = nextWord(rest) != "0";
+    reply = "ok";
+  } else if (command == "vanish") {
+    vanishOnText = true;
     reply = "ok";
   } else if (command == "windows") {
     reply = "ok api=" + handleText(apiWindow) + " second=" + handleText(secondWindow);
