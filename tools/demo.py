@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The demo behind scripts/demo: runs the program with prepared settings beside
-the local web service and the chat-client simulator, shows its tray icon,
-relays a mood change to the service, shows the tray menu, saves screenshots
-under build/demo/, and ends the program through its own "Exit(&x)" command."""
+the local web service and the chat-client simulator; shows the timeline popup
+rising with the service's timeline, the tray icon, a mood change relayed to the
+service and the tray menu; saves screenshots under build/demo/ (popup.png,
+tray.png, menu.png) and ends the program through its own "Exit(&x)" command."""
 import os
 import shutil
 import subprocess
@@ -13,6 +14,18 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, 'tests', 'e2e'))
 import harness  # noqa: E402
 import demo_mood  # noqa: E402
+import popup_watch  # noqa: E402
+
+# The sample timeline: a few authors, characters outside ASCII (the service
+# sends them as numeric references) and a markup character (sent as an entity).
+TIMELINE = [
+    ('alice', 'Café au lait before the standup'),
+    ('bob', 'Tom & Jerry marathon tonight'),
+    ('zoë', 'Naïve question: who took my €5?'),
+    ('dmitri', 'Deploy done, all green'),
+    ('emma', 'Lunch at 12:30?'),
+    ('frank', 'This sixth status stays out of the popup'),
+]
 
 DEMO = os.path.join(ROOT, 'build', 'demo')
 
@@ -27,10 +40,24 @@ def screenshot(name, crop=None):
     return path
 
 
+def show_popup():
+    """At start-up the popup rises once with the first five timeline entries."""
+    risen = harness.wait_until(popup_watch.standing, 10, 0.02)
+    if not risen:
+        sys.exit('demo: the timeline popup did not rise')
+    left, top, right, bottom = risen['rect']
+    print(f'demo: the timeline popup stands at ({left}, {top})-({right}, {bottom})')
+    area = popup_watch.work_area()
+    width, height = 360, max(bottom - top + 60, 220)
+    screenshot('popup.png', f'{width}x{height}+{area[2] - width}+{area[3] - height}')
+    hidden = harness.wait_until(lambda: not (popup_watch.popup() or {}).get('visible'), 10)
+    print('demo: ...and slid away again' if hidden else 'demo: the popup did not slide away')
+
+
 def main():
     shutil.rmtree(DEMO, ignore_errors=True)
     os.makedirs(DEMO)
-    service, sim = demo_mood.start_peers('demo_user', 'demo-password')
+    service, sim = demo_mood.start_peers('demo_user', 'demo-password', TIMELINE)
     program = harness.Program({'username': 'demo_user', 'password': 'demo-password'},
                               env=service.env)
     program.start()
@@ -41,6 +68,7 @@ def main():
         if not harness.wait_until(lambda: harness.wh('tray', window, harness.TRAY_ICON_ID) == '1', 10):
             sys.exit('demo: no tray icon')
         print('demo: MoodRelayer runs; its icon is in the tray')
+        show_popup()
         tray = [w for w in harness.list_windows() if w['title'] == 'Wine System Tray']
         if tray:
             left, top, right, bottom = tray[0]['rect']

@@ -11,10 +11,10 @@ from skype_sim import SkypeSim  # noqa: E402
 PROTOCOL_5 = b'PROTOCOL 5\0'
 
 
-def start_peers(user, password):
-    """The service (for the program's env) and a simulated client that attaches
-    as soon as the program asks for one."""
-    service = start_service(user=user, password=password)
+def start_peers(user, password, statuses=None):
+    """The service (for the program's env), serving the given timeline, and a
+    simulated client that attaches as soon as the program asks for one."""
+    service = start_service(user=user, password=password, statuses=statuses)
     sim = SkypeSim(status=0).start()
     print(f'demo: local service on {service.proxy}; chat-client simulator is up')
     return service, sim
