@@ -40,8 +40,15 @@ void sendSkypeCommand(const char* command) {
   copyData.lpData = utf8;
   LRESULT taken = SendMessageA(skypeApiWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(relayWindow),
                                reinterpret_cast<LPARAM>(&copyData));
-  // A client that refuses (or is gone) ends the link; the thread quits on its next turn.
-  if (taken == 0) SendMessageA(relayWindow, WM_DESTROY, 0, 0);
+  // A client that refuses ends the link; the thread quits on its next turn.
+  // One that closed while we waited refused nothing: forget it and search
+  // again, as after any other close.
+  if (taken == 0) {
+    if (IsWindow(skypeApiWindow))
+      SendMessageA(relayWindow, WM_DESTROY, 0, 0);
+    else
+      skypeApiWindow = nullptr;
+  }
   GlobalFree(utf8);
 }
 

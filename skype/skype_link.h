@@ -25,7 +25,8 @@ DWORD WINAPI skypeThread(LPVOID parameter);
 LRESULT CALLBACK relayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Sends one command, given in the OEM code page, to the client as UTF-8. When
-// the client does not take it, the relay window is told to end the thread.
+// the client does not take it, the relay window is told to end the thread;
+// when its window is gone by then, the client is forgotten and searched for.
 void sendSkypeCommand(const char* command);
 
 // A WM_COPYDATA at the relay window: starts a posting thread for each mood-text

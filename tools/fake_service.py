@@ -119,6 +119,7 @@ class Request:
         self.password = None
         self.authorized = False
         self.status = None              # status code answered, None if none
+        self.answered_time = None       # when it was answered (or dropped)
         self.fault = None               # the Fault applied, if any
 
     def header(self, name, default=None):
@@ -216,6 +217,8 @@ class FakeService:
         self._stopping = threading.Event()
         self._server = None
         self._thread = None
+        self._handler = None
+        self._refusing_port = None
         self.set_timeline(DEFAULT_STATUSES if statuses is None else statuses,
                           modified=time.time() - 3600)
 
@@ -226,16 +229,17 @@ class FakeService:
         class Handler(_Handler):
             pass
         Handler.service = service
-        self._server = _Server(('127.0.0.1', self._port), Handler)
+        self._handler = Handler
+        self._listen(self._port)
+        return self
+
+    def _listen(self, port):
+        self._server = _Server(('127.0.0.1', port), self._handler)
         self._thread = threading.Thread(target=self._server.serve_forever,
                                         kwargs={'poll_interval': 0.05}, daemon=True)
         self._thread.start()
-        return self
 
-    def stop(self):
-        if self._server is None:
-            return
-        self._stopping.set()
+    def _close_listener_and_connections(self):
         self._server.shutdown()
         self._server.server_close()
         with self._lock:
@@ -246,7 +250,31 @@ class FakeService:
             except OSError:
                 pass
         self._thread.join(5)
+
+    def stop(self):
+        self._stopping.set()
+        self._refusing_port = None
+        if self._server is None:
+            return
+        self._close_listener_and_connections()
         self._server = None
+
+    def refuse_connections(self):
+        """Closes the listening socket and every open connection (a client
+        must not get through on one it kept alive): until accept_connections(),
+        a connection to the port is refused."""
+        if self._server is None:
+            return
+        self._refusing_port = self.port
+        self._close_listener_and_connections()
+        self._server = None
+
+    def accept_connections(self):
+        """Listens again on the same port after refuse_connections()."""
+        if self._refusing_port is None:
+            return
+        self._listen(self._refusing_port)
+        self._refusing_port = None
 
     def __enter__(self):
         return self.start()
@@ -256,6 +284,8 @@ class FakeService:
 
     @property
     def port(self):
+        if self._server is None and self._refusing_port is not None:
+            return self._refusing_port
         return self._server.server_address[1]
 
     @property
@@ -344,6 +374,7 @@ class FakeService:
     def _answered(self, request, status):
         with self._lock:
             request.status = status
+            request.answered_time = time.time()
             self._lock.notify_all()
         if self._echo:
             body = request.body.decode('latin-1')
@@ -434,6 +465,15 @@ class _Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     block_on_close = False
     allow_reuse_address = True
+    # Room for a burst of clients connecting at once (a flood of posts).
+    request_queue_size = 256
+
+    def handle_error(self, request, client_address):
+        # A client that gave up (timed out, closed) is part of the faults
+        # being tested, not an error of the service.
+        if isinstance(sys.exc_info()[1], (BrokenPipeError, ConnectionResetError)):
+            return
+        super().handle_error(request, client_address)
 
 
 class _Handler(http.server.BaseHTTPRequestHandler):

@@ -22,6 +22,9 @@
 //                          from the API window (TEXT is the rest of the line, raw)
 //   target HWND            send from now on to that window instead of the last
 //                          discoverer (several attached programs, one client)
+//   vanish                 end the process (exit code 3), unanswered, inside the
+//                          handling of the next text the program sends us (a
+//                          client that closes in the middle of the attach exchange)
 //   windows                "ok api=HWND second=HWND"
 //   log                    every log line so far; clear forgets them
 //   quit                   ends the simulator
@@ -60,6 +63,8 @@ HWND apiWindow, secondWindow;
 HWND lastDiscoverer;
 long long attachStatus = 0;  // < 0: no answer
 bool acceptCommands = true;
+bool vanishOnText = false;
+constexpr UINT vanishExitCode = 3;
 DWORD startTick;
 std::vector<std::string> logLines;
 FILE* logFile;
@@ -145,6 +150,10 @@ LRESULT onCopyData(HWND window, HWND sender, const COPYDATASTRUCT* copyData) {
           className(sender).c_str(), static_cast<unsigned long long>(copyData->dwData),
           static_cast<unsigned long>(copyData->cbData),
           bytes ? hex(bytes, copyData->cbData).c_str() : "", static_cast<long long>(result));
+  if (vanishOnText) {
+    logLine("vanish");
+    ExitProcess(vanishExitCode);
+  }
   // A client confirms the protocol it will speak, once it has taken the command.
   if (acceptCommands && bytes && copyData->cbData > 9 &&
       std::strncmp(reinterpret_cast<const char*>(bytes), "PROTOCOL ", 9) == 0) {
@@ -202,6 +211,9 @@ void runCommand(ControlRequest& request) {
   } else if (command == "target") {
     lastDiscoverer = parseSender(nextWord(rest));
     reply = lastDiscoverer ? "ok" : "error no window";
+  } else if (command == "vanish") {
+    vanishOnText = true;
+    reply = "ok";
   } else if (command == "windows") {
     reply = "ok api=" + handleText(apiWindow) + " second=" + handleText(secondWindow);
   } else if (command == "attach") {

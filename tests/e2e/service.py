@@ -25,7 +25,8 @@ The service object (see tools/fake_service.py for the details):
                            ('twitter.com'), port, path, headers [(name, value)],
                            header(name),
                            body (raw bytes), user, password (bytes), authorized,
-                           status (answered; 0 = dropped), connection (serial)
+                           status (answered; 0 = dropped), connection (serial),
+                           time and answered_time (time.time() of arrival and answer)
   svc.wait_for(count, timeout=10, **filters)  waits for that many answered ones
   svc.clear_log()
   svc.set_account(user, password)
@@ -40,6 +41,9 @@ The service object (see tools/fake_service.py for the details):
             drop='before'|'body', content_length='omit'|value, chunked=True, ...)
                            spoils the answers to coming requests (Fault)
   svc.clear_faults()
+  svc.refuse_connections() / svc.accept_connections()
+                           close the port (and every open connection), so that
+                           connections are refused, and listen on it again
   svc.stop()
 Each fetch of the program shows in the log as an unauthenticated GET answered
 401 (a fresh connection is challenged once), then the two authenticated GETs.

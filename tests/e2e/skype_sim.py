@@ -22,6 +22,7 @@ from harness import BUILD, wait_until
 SKYPE_SIM = os.path.join(BUILD, 'skype_sim.exe')
 NO_ANSWER = None
 MOOD_PREFIX = b'PROFILE MOOD_TEXT '
+VANISHED = 3  # the simulator's exit code after vanish_during_attach
 
 
 class SimError(Exception):
@@ -109,6 +110,18 @@ class SkypeSim:
 
     def set_accept(self, accept):
         self.command('accept ' + ('1' if accept else '0'))
+
+    def vanish_during_attach(self, timeout=10):
+        """A client that closes in the middle of the attach exchange: posts a
+        successful attach reply and ends, unanswered, inside the program's
+        "PROTOCOL 5" that follows. Returns the simulator's exit code (VANISHED
+        when it ended so), or None when it did not end."""
+        self.command('vanish')
+        self.connection.sendall(b'attach 0 api\n')  # its answer may never come
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
 
     # What the client does on its own.
     def attach(self, status=0, sender='api'):

@@ -4,19 +4,8 @@ import stat
 import subprocess
 import unittest
 
-from harness import (SETTINGS_COMMAND, TRAY_CALLBACK, TRAY_ICON_ID, WM_COMMAND, ScenarioCase,
-                     find_window, list_windows, wait_until, wh)
-
-
-def menu_opens(window, within=2.0):
-    """The tray menu opens within the given seconds; it is closed again afterwards."""
-    wh('cursor', 500, 400)
-    wh('post', window, TRAY_CALLBACK, TRAY_ICON_ID, 0x204)
-    menus = wait_until(lambda: [w for w in list_windows('#32768') if w['visible']], within)
-    for menu in menus or []:
-        wh('key', menu['hwnd'], 0x1B)
-    wait_until(lambda: not [w for w in list_windows('#32768') if w['visible']], 2)
-    return bool(menus)
+from harness import SETTINGS_COMMAND, WM_COMMAND, ScenarioCase, find_window, wait_until, wh
+from tray_menu import menu_opens
 
 
 def make_read_only(case, path):

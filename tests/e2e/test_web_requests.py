@@ -188,7 +188,11 @@ class TimelineFaults(WebRequestCase):
         with self.subTest(content_length='short'):
             result = self.spoilt(content_length=10)
             self.assertEqual(result['status'], 200)
-            self.assertTrue(self.expected.startswith(result['text']))
+            # Now and then the second GET never leaves Wine: it takes what is
+            # left of the first answer on the connection (the rest of the
+            # body, its first line read as a status line) for a headerless
+            # answer to it. Either way the text is a piece of the document.
+            self.assertIn(result['text'], self.expected)
         with self.subTest(chunked=True):
             result = self.spoilt(chunked=True)
             self.assertEqual((result['status'], result['text']), (200, self.expected))

@@ -39,6 +39,8 @@ class FakeClient {
   HWND window() const { return window_; }
   void answerWith(LPARAM status) { status_ = status; }
   void acceptCommands(bool accept) { accept_ = accept; }
+  // The client closes while it handles our next command, without an answer.
+  void closeInsideCommand() { closeInside_ = true; }
   // A text the client sends back to the relay window while our command is under way.
   void replyInsideCommand(std::string text) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -115,6 +117,10 @@ class FakeClient {
       nested.swap(nestedReply_);
     }
     if (!nested.empty()) sendText(sender, window_, nested);
+    if (closeInside_) {
+      DestroyWindow(window_);
+      return 0;
+    }
     return accept_ ? 1 : 0;
   }
 
@@ -130,6 +136,7 @@ class FakeClient {
   UINT discover_ = 0, attach_ = 0;
   std::atomic<LPARAM> status_;
   std::atomic<bool> accept_{true};
+  std::atomic<bool> closeInside_{false};
   HWND window_ = nullptr;
   std::thread thread_;
   std::mutex mutex_;
@@ -309,6 +316,22 @@ TEST_F(SkypeLinkTest, ClientThatWentAwayIsSearchedForAgain) {
   notify(relay, restarted.window(), "PROFILE MOOD_TEXT back");
   ASSERT_TRUE(waitFor([] { return !postedTexts().empty(); }));
   EXPECT_EQ(postedTexts()[0], "back");
+}
+
+TEST_F(SkypeLinkTest, ClientThatClosesDuringTheCommandIsNoRefusal) {
+  auto first = std::make_unique<FakeClient>(0);
+  first->closeInsideCommand();
+  HWND relay = startLink(*first);
+  ASSERT_TRUE(waitFor([&] { return !first->received().empty(); }));
+  EXPECT_FALSE(linkEnded(700)) << "a client that closed was taken for one that refused";
+  first->close();
+
+  FakeClient restarted(0);
+  ASSERT_TRUE(waitFor([&] { return !restarted.received().empty(); }))
+      << "the restarted client was never attached";
+  notify(relay, restarted.window(), "PROFILE MOOD_TEXT still here");
+  ASSERT_TRUE(waitFor([] { return !postedTexts().empty(); }));
+  EXPECT_EQ(postedTexts(), std::vector<std::string>{"still here"});
 }
 
 TEST_F(SkypeLinkTest, CommandsGoOutAsUtf8FromTheOemCodePage) {
