@@ -3,6 +3,7 @@
 #include "popup/popup_rules.h"
 #include "popup/status_list.h"
 #include "shell/tray.h"
+#include "shell/window_class.h"
 #include "twitter/timeline_request.h"
 
 #include <ctime>
@@ -42,13 +43,7 @@ static int fetchTimeline() {
 }
 
 bool registerPopupClass(HINSTANCE instance) {
-  WNDCLASSA windowClass = {};
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = popupWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  windowClass.lpszClassName = popupClassName;
-  return RegisterClassA(&windowClass) != 0;
+  return registerWindowClass(popupClassName, popupWindowProc, instance);
 }
 
 // The work area is read here, once: the popup keeps its place for the run.

@@ -18,7 +18,7 @@ void slidePopup(HWND window) {
   ShowWindow(window, SW_SHOWNOACTIVATE);
 }
 
-static void fillGradient(HDC dc, int width, int height) {
+void fillGradient(HDC dc, int width, int height) {
   TRIVERTEX vertices[2] = {};
   vertices[0].Red = 0x9A00;  // light blue (154, 190, 255) at the left edge
   vertices[0].Green = 0xBE00;
@@ -34,6 +34,13 @@ static void fillGradient(HDC dc, int width, int height) {
   GradientFill(dc, vertices, 2, &rectangle, 1, GRADIENT_FILL_RECT_H);
 }
 
+HFONT createMessageFont() {
+  NONCLIENTMETRICSA metrics = {};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  return CreateFontIndirectA(&metrics.lfMessageFont);
+}
+
 void paintPopup(HWND window) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
@@ -44,10 +51,7 @@ void paintPopup(HWND window) {
   fillGradient(dc, width, height);
   SetTextColor(dc, RGB(0, 0, 0));
 
-  NONCLIENTMETRICSA metrics = {};
-  metrics.cbSize = sizeof metrics;
-  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-  HFONT font = CreateFontIndirectA(&metrics.lfMessageFont);
+  HFONT font = createMessageFont();  // read and made anew on every paint
   HGDIOBJ previousFont = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
 

@@ -2,6 +2,7 @@
 #include "shell/app.h"
 #include "shell/settings.h"
 #include "shell/tray.h"
+#include "shell/window_class.h"
 #include "skype/skype_link.h"
 #include "popup/popup.h"
 
@@ -12,16 +13,6 @@ HINSTANCE appInstance;
 HWND mainWindow;
 
 static UINT taskbarCreatedMsg;
-
-static bool registerMainClass(HINSTANCE instance) {
-  WNDCLASSA windowClass = {};
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = mainWindowProc;
-  windowClass.hInstance = instance;
-  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  windowClass.lpszClassName = appName;
-  return RegisterClassA(&windowClass) != 0;
-}
 
 static void findSettingsFile() {
   GetModuleFileNameA(nullptr, settingsPath, settingsPathSize);
@@ -38,7 +29,8 @@ int runProgram(HINSTANCE instance, HINSTANCE previousInstance) {
 
   findSettingsFile();
 
-  if (previousInstance == nullptr && !registerMainClass(instance)) return 0;
+  if (previousInstance == nullptr && !registerWindowClass(appName, mainWindowProc, instance))
+    return 0;
 
   std::memset(userName, 0, sizeof userName);
   std::memset(userPassword, 0, sizeof userPassword);

@@ -1,25 +1,18 @@
 #include "skype/skype_link.h"
 
+#include "shell/window_class.h"
+
 HWND relayWindow;
 UINT discoverMsg;
 UINT attachMsg;
 HWND skypeApiWindow;
-
-static bool registerRelayClass() {
-  WNDCLASSA windowClass = {};
-  windowClass.style = CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = relayWindowProc;
-  windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-  windowClass.lpszClassName = relayClassName;
-  return RegisterClassA(&windowClass) != 0;
-}
 
 static void broadcastDiscovery() {
   PostMessageA(HWND_BROADCAST, discoverMsg, reinterpret_cast<WPARAM>(relayWindow), 0);
 }
 
 DWORD WINAPI skypeThread(LPVOID) {
-  if (!registerRelayClass()) return 0;
+  if (!registerWindowClass(relayClassName, relayWindowProc, nullptr)) return 0;
 
   relayWindow =
       CreateWindowExA(0, relayClassName, relayWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,

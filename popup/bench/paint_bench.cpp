@@ -77,24 +77,13 @@ int main() {
   // The parts of one paint, on the window's device context.
   HDC dc = GetDC(window);
   measure("  metrics + create/select/delete font", rounds, [&] {
-    NONCLIENTMETRICSA metrics = {};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-    HFONT font = CreateFontIndirectA(&metrics.lfMessageFont);
+    HFONT font = createMessageFont();
     HGDIOBJ old = SelectObject(dc, font);
     SelectObject(dc, old);
     DeleteObject(font);
   });
-  measure("  gradient fill", rounds, [&] {
-    TRIVERTEX v[2] = {{0, 0, 0x9A00, 0xBE00, 0xFF00, 0xFF00},
-                      {150, 100, 0xFF00, 0xFF00, 0xFF00, 0xFF00}};
-    GRADIENT_RECT r = {0, 1};
-    GradientFill(dc, v, 2, &r, 1, GRADIENT_FILL_RECT_H);
-  });
-  NONCLIENTMETRICSA metrics = {};
-  metrics.cbSize = sizeof metrics;
-  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-  HFONT font = CreateFontIndirectA(&metrics.lfMessageFont);
+  measure("  gradient fill", rounds, [&] { fillGradient(dc, 150, 100); });
+  HFONT font = createMessageFont();
   HGDIOBJ old = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
   measure("  measure text (DT_CALCRECT)", rounds, [&] {
