@@ -1,4 +1,4 @@
-"""The fake web service for the scenarios (tools/fake_service.py), in-process.
+"""The fake web service for the scenarios (tests/peers/fake_service.py), in-process.
 
     from service import start_service, TIMELINE, UPDATE
 
@@ -16,7 +16,7 @@ are FakeService's: user, password (the account it accepts; default alice /
 secret), statuses (the initial timeline as (screen_name, text) pairs), echo (a
 stream for one line per request).
 
-The service object (see tools/fake_service.py for the details):
+The service object (see tests/peers/fake_service.py for the details):
   svc.proxy / svc.env      'http://127.0.0.1:PORT' / {'http_proxy': svc.proxy},
                            for harness.Program(env=...) or a wine() call
   svc.requests(path=, method=, authorized=)   the log, oldest first: Request
@@ -53,7 +53,7 @@ import sys
 
 from harness import SOURCE
 
-sys.path.insert(0, os.path.join(SOURCE, 'tools'))
+sys.path.insert(0, os.path.join(SOURCE, 'tests', 'peers'))
 
 from fake_service import (DEFAULT_STATUSES, GETS_PER_FETCH, TIMELINE, UPDATE,  # noqa: E402,F401
                           FakeService, Fault, Request, char_refs, timeline_xml)

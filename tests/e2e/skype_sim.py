@@ -4,7 +4,7 @@ The simulator plays the Skype client: a hidden API window that answers
 discovery with an attach reply, takes the program's commands and sends it
 texts. The scenario listens on a loopback port, the simulator connects to it,
 and each command is one line answered by data lines and a last "ok"/"error"
-line (see tools/skype_sim.cpp). When the scenario closes the connection the
+line (see tests/peers/skype_sim.cpp). When the scenario closes the connection the
 simulator exits, so a failed scenario leaves no client behind.
 
     sim = SkypeSim(status=0).start()

@@ -1,7 +1,7 @@
 """The benchmarks behind scripts/bench: prints every figure (the median over
 repeated runs) and writes docs/benchmarks.md. Figures only, never a verdict.
 
-    python3 tools/bench.py [--quick] [--idle-windows N] [--moods N] [--no-doc]
+    python3 bench/bench.py [--quick] [--idle-windows N] [--moods N] [--no-doc]
 
 scripts/bench builds, sets up Wine and a display of its own and runs this.
 Wall-clock times from both sides (Python here, GetSystemTimeAsFileTime under
@@ -128,8 +128,8 @@ def attached_from(sim, class_name):
 def native_benches(runs):
     """The reference expansion and the status scan on 64 KB, native, -O2."""
     say('== native throughput on a 64 KB document (build/bench: no sanitizers)')
-    char_refs = os.path.join(NATIVE, 'tests', 'bench', 'char_refs_bench')
-    scan = os.path.join(NATIVE, 'popup', 'status_list_bench')
+    char_refs = os.path.join(NATIVE, 'bench', 'char_refs_bench')
+    scan = os.path.join(NATIVE, 'bench', 'status_list_bench')
     expand_mb, expand_us = [], []
     scans = {}
     for _ in range(runs):
@@ -388,7 +388,7 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         'CLOCK_REALTIME. Each post is two round trips on a fresh connection: WinINet',
         'sends the POST, is challenged with 401 and sends it again with the credentials.',
         f'{p[2]} moods each, one at a time.',
-        '`tools/relay_baseline.cpp` attaches as the program does and posts the same body',
+        '`bench/relay_baseline.cpp` attaches as the program does and posts the same body',
         'with the same WinINet calls inside its window procedure (no thread, no copy);',
         'with `--thread` it posts on a new thread per mood, as the program does, which',
         'shows how much of the difference is the thread alone. All three run at once,',
@@ -405,7 +405,7 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         '## Idle cost',
         '',
         'The program attached to the simulator, every poll answered 304, against',
-        '`tools/idle_baseline.cpp` (one hidden window and a message loop) running at the',
+        '`bench/idle_baseline.cpp` (one hidden window and a message loop) running at the',
         'same time under the same wineserver. CPU is the time on a CPU of all the',
         'process\'s threads (`/proc/PID/task/*/schedstat`, in nanoseconds) over windows',
         f'of {POLL_PERIOD:.0f} s (each holds one poll), as seconds per minute; median of',
@@ -448,8 +448,8 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         '',
         '## Native throughput on a 64 KB document',
         '',
-        'The existing benchmark programs `tests/bench/char_refs_bench.cpp` and',
-        '`popup/bench/status_list_bench.cpp`, built in `build/bench` (CMake Release,',
+        'The existing benchmark programs `bench/char_refs_bench.cpp` and',
+        '`bench/status_list_bench.cpp`, built in `build/bench` (CMake Release,',
         f'without the sanitizers); median of {options.runs} runs.',
         '',
         '| | throughput | time |',
@@ -460,7 +460,7 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         '',
         '## One popup frame under Wine',
         '',
-        '`popup/bench/paint_bench.cpp` (500 rounds per figure after a warm-up) on the',
+        '`bench/paint_bench.cpp` (500 rounds per figure after a warm-up) on the',
         f'Xvfb display; median of {options.runs} runs. A slide tick comes every 20 ms; the',
         'moving tick (move by 5 px, then the whole paint with font creation and text',
         'measuring) is the cost of one frame of the slide.',
@@ -480,7 +480,7 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         '',
         '`scripts/bench` builds (`scripts/build`, which also makes the sanitizer-free',
         'native build in `build/bench`), starts an Xvfb display and a Wine prefix of its',
-        'own (`build/bench-prefix`) and runs `tools/bench.py`. Options:',
+        'own (`build/bench-prefix`) and runs `bench/bench.py`. Options:',
         '`--idle-windows N` (default 3), `--moods N` (default 50), `--runs N` (default 5),',
         '`--only native|paint|startup|relay|idle`, `--no-doc`. The driver uses the',
         'scenario fixtures: the fake service (`tests/e2e/service.py`) and the chat-client',

@@ -1,7 +1,7 @@
 // Throughput of the status list scan over 64 KB timeline documents.
 // Prints figures; it is not a test. For figures without the sanitizers:
 //   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DMR_SANITIZE=OFF -DMR_TESTS=OFF
-//   cmake --build build/bench --target status_list_bench && build/bench/popup/status_list_bench
+//   cmake --build build/bench --target status_list_bench && build/bench/bench/status_list_bench
 #include "popup/status_list.h"
 
 #include <chrono>

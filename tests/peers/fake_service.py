@@ -27,7 +27,7 @@ Use it in-process (the e2e scenarios do, through tests/e2e/service.py):
     service.requests()             # the log, oldest first
     service.stop()
 
-or stand-alone for a demo:  python3 tools/fake_service.py --port 8080
+or stand-alone for a demo:  python3 tests/peers/fake_service.py --port 8080
 """
 import argparse
 import base64

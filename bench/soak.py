@@ -9,7 +9,7 @@ MEMORY_LIMIT_KIB between the first sample after the first poll and the end.
 File-backed pages (the mapped DLLs) are printed too but not judged: the kernel
 may drop and reload them whenever the machine is short of memory.
 
-    python3 tools/soak.py MINUTES      (scripts/soak sets up Wine and the display)
+    python3 bench/soak.py MINUTES      (scripts/soak sets up Wine and the display)
 """
 import os
 import sys
