@@ -20,11 +20,27 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, 'tests', 'e2e'))
-from harness import BUILD, WINHELPER, Program, find_window, wait_until, wh  # noqa: E402
+from harness import (BUILD, WINHELPER, Program, find_window, program_pid, wait_until,  # noqa: E402
+                     wh, wine_command)
 from service import UPDATE, start_service  # noqa: E402
 from skype_sim import SkypeSim  # noqa: E402
 
 NATIVE = os.path.join(ROOT, 'build', 'bench')
+I686_BUILD = os.path.join(ROOT, 'build', 'windows-i686')
+
+
+def programs():
+    """The programs to time: (name, exe). The 32-bit one where this machine runs it."""
+    found = [('x86_64', os.path.join(BUILD, 'MoodRelayer.exe'))]
+    try:
+        with open(os.path.join(ROOT, 'build', 'i386.txt')) as f:
+            runs = f.read().startswith('runs')
+    except OSError:
+        runs = False
+    if runs and os.path.exists(os.path.join(I686_BUILD, 'MoodRelayer.exe')):
+        found.append(('i686', os.path.join(I686_BUILD, 'MoodRelayer.exe')))
+    return found
+
 RELAY_BASELINE = os.path.join(BUILD, 'relay_baseline.exe')
 IDLE_BASELINE = os.path.join(BUILD, 'idle_baseline.exe')
 USER, PASSWORD = 'bench_user', 'bench-password'
@@ -98,7 +114,7 @@ def wineserver_pid():
 def start_wine(args, env=None):
     full = dict(os.environ)
     full.update(env or {})
-    return subprocess.Popen(['wine', *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+    return subprocess.Popen(wine_command(*args), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, env=full)
 
 
@@ -157,7 +173,7 @@ def paint_bench(runs):
     say('== popup frame under Wine (paint_bench)')
     figures = {}
     for _ in range(runs):
-        done = subprocess.run(['wine', os.path.join(BUILD, 'paint_bench.exe')],
+        done = subprocess.run(wine_command(os.path.join(BUILD, 'paint_bench.exe')),
                               stdin=subprocess.DEVNULL, capture_output=True, text=True,
                               timeout=300)
         for line in done.stdout.splitlines():
@@ -173,7 +189,7 @@ def paint_bench(runs):
 def wait_tray(class_name, launch):
     """Starts a watcher for the tray icon, then the program by launch();
     returns the seconds from launch to the icon."""
-    watcher = subprocess.Popen(['wine', WINHELPER, 'waittray', class_name, '1001', '30000'],
+    watcher = subprocess.Popen(wine_command(WINHELPER, 'waittray', class_name, '1001', '30000'),
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                stderr=subprocess.DEVNULL)
     time.sleep(1.0)  # the watcher is up and looking before the launch
@@ -186,25 +202,29 @@ def wait_tray(class_name, launch):
 
 
 def start_up(runs):
+    """Per program: (median, baseline median, runs, baseline runs), by turns."""
     say('== start-up: launch to tray icon present')
-    program_times, baseline_times = [], []
+    times = {name: [] for name, _ in programs()}
+    baseline_times = []
     for _ in range(runs):
-        program = Program({'username': USER, 'password': PASSWORD})
-        _, seconds = wait_tray('MoodRelayer', program.start)
-        program.close()
-        if seconds is not None:
-            program_times.append(seconds)
+        for name, exe in programs():
+            program = Program({'username': USER, 'password': PASSWORD}, exe=exe)
+            _, seconds = wait_tray('MoodRelayer', program.start)
+            program.close()
+            if seconds is not None:
+                times[name].append(seconds)
         baseline, seconds = wait_tray(
             'MrIdleBaseline', lambda: start_wine([IDLE_BASELINE, '--tray']))
         close_window_program(baseline, 'MrIdleBaseline')
         if seconds is not None:
             baseline_times.append(seconds)
-    result = (median(program_times), median(baseline_times), len(program_times),
-              len(baseline_times))
-    say(f'  MoodRelayer.exe    {result[0] * 1000:7.0f} ms  (median of {result[2]})')
-    say(f'  idle_baseline.exe  {result[1] * 1000:7.0f} ms  (median of {result[3]}; hidden window '
-        f'and tray icon)')
-    say(f'  ratio              {result[0] / result[1]:7.2f}')
+    result = {name: (median(values), median(baseline_times), len(values), len(baseline_times))
+              for name, values in times.items()}
+    for name, (program, baseline, count, _) in result.items():
+        say(f'  MoodRelayer.exe {name:7s} {program * 1000:7.0f} ms  (median of {count}); '
+            f'ratio {program / baseline:.2f}')
+    say(f'  idle_baseline.exe       {median(baseline_times) * 1000:7.0f} ms  (median of '
+        f'{len(baseline_times)}; hidden window and tray icon)')
     return result
 
 
@@ -216,11 +236,12 @@ RELAYS = (
 )
 
 
-def relay_latency(moods):
-    say(f'== relay latency: notification sent to complete POST received, {moods} moods each')
+def relay_latency(moods, arch, exe):
+    say(f'== relay latency of the {arch} program: notification sent to complete POST '
+        f'received, {moods} moods each')
     service = start_service(user=USER, password=PASSWORD)
     sim = SkypeSim(status=0).start()
-    program = Program({'username': USER, 'password': PASSWORD}, env=service.env).start()
+    program = Program({'username': USER, 'password': PASSWORD}, env=service.env, exe=exe).start()
     baselines = []
     latencies = {name: [] for name, _, _ in RELAYS}
     first_request = {name: [] for name, _, _ in RELAYS}
@@ -286,7 +307,9 @@ def idle_cost(windows):
             raise RuntimeError('the program did not attach')
         find_window('MrIdleBaseline', '', 10000)
         time.sleep(8)  # the start-up popup has slid up and down again
-        pids = {'program': program.process.pid, 'baseline': baseline.pid, 'wineserver': server}
+        # the programs' own processes, never a loader in front of them
+        pids = {'program': program.pid(), 'baseline': program_pid(baseline, IDLE_BASELINE),
+                'wineserver': server}
         for _ in range(windows):
             before = {who: cpu_seconds(pid) for who, pid in pids.items() if pid}
             started = time.monotonic()
@@ -359,7 +382,7 @@ def machine():
 
 
 def write_doc(path, info, load, native, paint, startup, latency, idle, options):
-    p, b, t = latency['program'], latency['baseline'], latency['baseline on a thread']
+    moods = latency['x86_64']['program'][2]
     lines = [
         '# MoodRelayer benchmarks',
         '',
@@ -387,20 +410,29 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         '(its wall clock when the body has been read); both clocks are the machine\'s',
         'CLOCK_REALTIME. Each post is two round trips on a fresh connection: WinINet',
         'sends the POST, is challenged with 401 and sends it again with the credentials.',
-        f'{p[2]} moods each, one at a time.',
+        f'{moods} moods each, one at a time.',
         '`bench/relay_baseline.cpp` attaches as the program does and posts the same body',
         'with the same WinINet calls inside its window procedure (no thread, no copy);',
         'with `--thread` it posts on a new thread per mood, as the program does, which',
         'shows how much of the difference is the thread alone. All three run at once,',
         'attached to one simulator, and take the moods by turns.',
         '',
+        'The 32-bit program is timed in a run of its own, against the same (64-bit)',
+        'baselines started anew beside it.',
+        '',
         '| | median | 95th percentile | to the first, challenged request |',
         '|---|---:|---:|---:|',
-        f'| MoodRelayer.exe | {p[0]:.2f} ms | {p[1]:.2f} ms | {p[3]:.2f} ms |',
-        f'| relay_baseline.exe | {b[0]:.2f} ms | {b[1]:.2f} ms | {b[3]:.2f} ms |',
-        f'| relay_baseline.exe --thread | {t[0]:.2f} ms | {t[1]:.2f} ms | {t[3]:.2f} ms |',
-        f'| **ratio to the baseline** | **{p[0] / b[0]:.2f}** | **{p[1] / b[1]:.2f}** | |',
-        f'| ratio to the baseline on a thread | {p[0] / t[0]:.2f} | {p[1] / t[1]:.2f} | |',
+    ]
+    for arch, run in latency.items():
+        p, b, t = (run[k] for k in ('program', 'baseline', 'baseline on a thread'))
+        lines += [
+            f'| MoodRelayer.exe ({arch}) | {p[0]:.2f} ms | {p[1]:.2f} ms | {p[3]:.2f} ms |',
+            f'| relay_baseline.exe | {b[0]:.2f} ms | {b[1]:.2f} ms | {b[3]:.2f} ms |',
+            f'| relay_baseline.exe --thread | {t[0]:.2f} ms | {t[1]:.2f} ms | {t[3]:.2f} ms |',
+            f'| **ratio to the baseline** | **{p[0] / b[0]:.2f}** | **{p[1] / b[1]:.2f}** | |',
+            f'| ratio to the baseline on a thread | {p[0] / t[0]:.2f} | {p[1] / t[1]:.2f} | |',
+        ]
+    lines += [
         '',
         '## Idle cost',
         '',
@@ -438,13 +470,17 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         'was started a second before). The program adds its icon before its first,',
         'synchronous timeline request, which is not in this figure. Baseline:',
         '`idle_baseline.exe --tray`, a hidden window and a tray icon.',
-        f'Median of {startup[2]} and {startup[3]} runs, by turns.',
+        'Both programs and the baseline by turns.',
         '',
-        '| | launch to tray icon |',
-        '|---|---:|',
-        f'| MoodRelayer.exe | {startup[0] * 1000:.0f} ms |',
-        f'| idle_baseline.exe --tray | {startup[1] * 1000:.0f} ms |',
-        f'| **ratio** | **{startup[0] / startup[1]:.2f}** |',
+        '| | launch to tray icon | ratio to the baseline |',
+        '|---|---:|---:|',
+    ]
+    for arch, (program, baseline, count, _) in startup.items():
+        lines.append(f'| MoodRelayer.exe ({arch}), {count} runs | {program * 1000:.0f} ms | '
+                     f'**{program / baseline:.2f}** |')
+    baseline, baseline_count = next(iter(startup.values()))[1::2]
+    lines += [
+        f'| idle_baseline.exe --tray, {baseline_count} runs | {baseline * 1000:.0f} ms | |',
         '',
         '## Native throughput on a 64 KB document',
         '',
@@ -511,7 +547,8 @@ def main():
     native = native_benches(options.runs) if 'native' in wanted else None
     paint = paint_bench(options.runs) if 'paint' in wanted else None
     startup = start_up(max(options.runs, 3) + 2) if 'startup' in wanted else None
-    latency = relay_latency(options.moods) if 'relay' in wanted else None
+    latency = ({arch: relay_latency(options.moods, arch, exe) for arch, exe in programs()}
+               if 'relay' in wanted else None)
     idle = idle_cost(options.idle_windows) if 'idle' in wanted else None
     load_end = f'{os.getloadavg()[0]:.2f}'
     say(f'bench: load average {load_end} at the end')

@@ -85,7 +85,7 @@ def main(minutes):
     sim = SkypeSim(status=0).start()
     program = Program({'username': USER, 'password': PASSWORD}, env=service.env).start()
     started = time.monotonic()
-    pid = program.process.pid
+    pid = program.pid()  # the program's own process, never a loader in front of it
     end = started + minutes * 60.0 + 2.0  # the last minute's sample included
     failures = []
     sent = []

@@ -8,4 +8,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # A static runtime: the exe must run on a bare Windows without MinGW's DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # ctest runs the cross-built test programs through Wine (scripts/test sets up the prefix).
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${MR_WINE_LOADER})

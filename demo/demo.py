@@ -42,7 +42,7 @@ def screenshot(name, crop=None):
 
 def show_popup():
     """At start-up the popup rises once with the first five timeline entries."""
-    risen = harness.wait_until(popup_watch.standing, 10, 0.02)
+    risen = popup_watch.standing(timeout=10)
     if not risen:
         sys.exit('demo: the timeline popup did not rise')
     left, top, right, bottom = risen['rect']

@@ -22,12 +22,32 @@ display_start() {
   export DISPLAY=":$display"
 }
 
-wine_start() {
-  display_start
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+# What the prefix must have been made with: a prefix made before 32-bit Wine was
+# installed fails for every program once it is (kernel32.dll cannot be loaded).
+wine_kind() {
+  if [ -x /usr/lib/wine/wine ]; then echo wow64; else echo win64; fi
+}
+
+wine_prefix() {
+  local stamp=$WINEPREFIX/.moodrelayer-kind kind
+  kind=$(wine_kind)
+  if [ -d "$WINEPREFIX/drive_c" ] && [ "$(cat "$stamp" 2>/dev/null)" != "$kind" ]; then
+    case $WINEPREFIX in
+      "$MR_ROOT"/build/*) rm -rf "$WINEPREFIX" ;;  # ours: made anew
+      *) wineboot -u </dev/null >/dev/null 2>&1 || true ;;  # someone else's: updated only
+    esac
+  fi
+  if [ ! -d "$WINEPREFIX/drive_c" ]; then
+    mkdir -p "$WINEPREFIX"
     wineboot -i </dev/null >/dev/null 2>&1 || true
   fi
+  [ -d "$WINEPREFIX/drive_c" ] && echo "$kind" >"$stamp"
+}
+
+wine_start() {
+  display_start || return 1
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  wine_prefix
   # A persistent server, and Wine's background services started with no pipes
   # of ours in their hands (they would keep a reader waiting forever).
   wineserver -p </dev/null >/dev/null 2>&1 || true

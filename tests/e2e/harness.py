@@ -12,12 +12,14 @@ import tempfile
 import time
 import unittest
 
-BUILD = os.environ.get('MR_BUILD_DIR') or os.path.join(
-    os.path.dirname(os.path.abspath(__file__)), '..', '..', 'build', 'windows')
 SOURCE = os.environ.get('MR_SOURCE_DIR') or os.path.join(
     os.path.dirname(os.path.abspath(__file__)), '..', '..')
+# The build whose program is under test (x86_64 or i686), and the build of the
+# test world that runs beside it (the 64-bit one, unless told otherwise).
+BUILD = os.environ.get('MR_BUILD_DIR') or os.path.join(SOURCE, 'build', 'windows')
+PEERS = os.environ.get('MR_PEERS_DIR') or BUILD
 PROGRAM = os.path.join(BUILD, 'MoodRelayer.exe')
-WINHELPER = os.path.join(BUILD, 'winhelper.exe')
+WINHELPER = os.path.join(PEERS, 'winhelper.exe')
 
 # Where the program's web requests go when a scenario has no service running:
 # a loopback port nobody listens on, so they fail at once instead of waiting
@@ -32,9 +34,55 @@ EXIT_COMMAND = 1003
 SETTINGS_COMMAND = 40001
 
 
+WINE64_LOADER = '/usr/lib/wine/wine64'
+
+
+def pe_machine(exe):
+    """The machine field of a Windows program's PE header: 0x14c i386, 0x8664 x86_64."""
+    with open(exe, 'rb') as f:
+        header = f.read(4096)
+    at = int.from_bytes(header[0x3c:0x40], 'little')
+    if header[:2] != b'MZ' or header[at:at + 4] != b'PE\0\0':
+        raise ValueError(f'{exe} is not a Windows program')
+    return int.from_bytes(header[at + 4:at + 6], 'little')
+
+
+def wine_command(exe, *args):
+    """The command line that runs a Windows program under Wine. A 64-bit program
+    goes to the 64-bit loader: through plain `wine` it would run as a child of a
+    32-bit loader that stays alive, and the process we started (its pid, its
+    threads and memory, a kill) would be that loader instead of the program."""
+    loader = 'wine'
+    if os.path.exists(WINE64_LOADER) and os.path.exists(exe) and pe_machine(exe) == 0x8664:
+        loader = WINE64_LOADER
+    return [loader, str(exe), *[str(a) for a in args]]
+
+
+def program_pid(process, exe):
+    """The Linux pid of the Windows program at the Unix path `exe` that `process`
+    started: the process itself, or wherever a loader left the program to.
+    Wine names a process after its program's Windows path, which is unique here
+    (every scenario runs its own copy). Raises rather than give another pid."""
+    wanted = ('Z:' + os.path.abspath(exe).replace('/', '\\')).lower().encode()
+
+    def runs_it(pid):
+        try:
+            with open(f'/proc/{pid}/cmdline', 'rb') as f:
+                return f.read().split(b'\0')[0].lower() == wanted
+        except OSError:
+            return False
+
+    if runs_it(process.pid):
+        return process.pid
+    found = [int(p) for p in os.listdir('/proc') if p.isdigit() and runs_it(p)]
+    if len(found) != 1:
+        raise ProcessLookupError(f'{len(found)} processes run {exe}')
+    return found[0]
+
+
 def wine(*args, timeout=30, env=None):
     """Runs a Windows console program under Wine and returns its completed process."""
-    return subprocess.run(['wine', *[str(a) for a in args]], stdin=subprocess.DEVNULL,
+    return subprocess.run(wine_command(*args), stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                           timeout=timeout, env=env)
 
@@ -86,11 +134,12 @@ def wait_until(predicate, timeout=5.0, interval=0.05):
 class Program:
     """One MoodRelayer.exe in a folder of its own."""
 
-    def __init__(self, settings=None, env=None):
+    def __init__(self, settings=None, env=None, exe=None):
+        """exe: the build's MoodRelayer.exe unless another one is given."""
         self.folder = tempfile.mkdtemp(prefix='mr-scenario-')
         self.exe = os.path.join(self.folder, 'MoodRelayer.exe')
         self.ini = os.path.join(self.folder, 'MoodRelayer.ini')
-        shutil.copy(PROGRAM, self.exe)
+        shutil.copy(exe or PROGRAM, self.exe)
         if settings is not None:
             self.write_settings(settings)
         self.env = dict(os.environ)
@@ -108,10 +157,14 @@ class Program:
             f.write(settings)
 
     def start(self):
-        self.process = subprocess.Popen(['wine', self.exe], cwd=self.folder,
+        self.process = subprocess.Popen(wine_command(self.exe), cwd=self.folder,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL, env=self.env)
         return self
+
+    def pid(self):
+        """The Linux pid of the program's own process (see program_pid)."""
+        return program_pid(self.process, self.exe)
 
     def main_window(self, timeout_ms=10000):
         return find_window('MoodRelayer', 'MoodRelayer', timeout_ms)

@@ -4,7 +4,7 @@ import os
 import subprocess
 import tempfile
 
-from harness import WINHELPER, list_windows, wh
+from harness import WINHELPER, WinHelperError, list_windows, wh, wine_command
 
 LIGHT_BLUE = (154, 190, 255)
 CLIENT_EDGE = 2  # the sunken client edge takes two pixels on each side
@@ -20,18 +20,23 @@ def popup():
     return windows[0] if windows else None
 
 
-def standing(height=None):
-    """The popup while it is visible and not moving (two looks agree)."""
-    first = popup()
-    if not first or not first['visible']:
+def standing(height=None, timeout=10.0):
+    """The popup once it is visible, `height` pixels high (any height if None)
+    and still for 100 ms; None if it is not within timeout seconds. The looks
+    are taken by one winhelper process, so nothing can move unseen between them."""
+    try:
+        rect = wh('still', 'fadeWindow', height or 0, 100, int(timeout * 1000),
+                  timeout=timeout + 30)
+    except WinHelperError:
         return None
-    second = popup()
-    if not second or second['rect'] != first['rect'] or not second['visible']:
-        return None
-    top, bottom = first['rect'][1], first['rect'][3]
-    if height is not None and bottom - top != height:
-        return None
-    return second
+    window = popup()
+    return dict(window, rect=tuple(int(n) for n in rect.split())) if window else None
+
+
+def unmoved(window):
+    """Whether the popup is still where `window` (from standing) saw it, visible."""
+    now = popup()
+    return bool(now and now['visible'] and now['rect'] == window['rect'])
 
 
 class Tracker:
@@ -41,7 +46,7 @@ class Tracker:
     def __init__(self, test, limit_ms=15000):
         self.file = tempfile.NamedTemporaryFile(prefix='mr-track-', suffix='.txt', delete=False)
         test.addCleanup(os.unlink, self.file.name)
-        self.process = subprocess.Popen(['wine', WINHELPER, 'track', 'fadeWindow', str(limit_ms)],
+        self.process = subprocess.Popen(wine_command(WINHELPER, 'track', 'fadeWindow', limit_ms),
                                         stdin=subprocess.DEVNULL, stdout=self.file,
                                         stderr=subprocess.DEVNULL)
         test.addCleanup(self.stop)

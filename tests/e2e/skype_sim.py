@@ -17,9 +17,9 @@ import socket
 import subprocess
 import time
 
-from harness import BUILD, wait_until
+from harness import PEERS, wait_until, wine_command
 
-SKYPE_SIM = os.path.join(BUILD, 'skype_sim.exe')
+SKYPE_SIM = os.path.join(PEERS, 'skype_sim.exe')
 NO_ANSWER = None
 MOOD_PREFIX = b'PROFILE MOOD_TEXT '
 VANISHED = 3  # the simulator's exit code after vanish_during_attach
@@ -63,8 +63,8 @@ class SkypeSim:
         listener.bind(('127.0.0.1', 0))
         listener.listen(1)
         listener.settimeout(timeout)
-        args = ['wine', SKYPE_SIM, str(listener.getsockname()[1]),
-                '--status', 'none' if self.status is NO_ANSWER else str(self.status)]
+        args = wine_command(SKYPE_SIM, listener.getsockname()[1],
+                            '--status', 'none' if self.status is NO_ANSWER else self.status)
         if not self.accept:
             args.append('--refuse')
         if self.log_file:

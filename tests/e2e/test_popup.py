@@ -6,7 +6,7 @@ import time
 
 from harness import ScenarioCase, find_window, wait_until, wh
 from popup_watch import (CLIENT_EDGE, LIGHT_BLUE, Picture, Tracker, bands, check_one_slide, popup,
-                         screenshot, standing)
+                         screenshot, standing, unmoved)
 from service import TIMELINE, start_service
 
 FIVE_SHORT = [('alice', 'one'), ('bob', 'Tom & Jerry'), ('carol', 'three'), ('dave', 'four'),
@@ -18,9 +18,11 @@ class PopupScenario(ScenarioCase):
     def test_service_down_popup_still_slides_up_once_empty(self):
         tracker = Tracker(self)
         program = self.program({'username': 'alice', 'password': 'secret'}).start()
-        self.assertIsNotNone(wait_until(lambda: standing(100), timeout=10), 'never stood')
-        left, top, right, bottom = standing(100)['rect']
+        window = standing(100)
+        self.assertIsNotNone(window, 'never stood')
+        left, top, right, bottom = window['rect']
         picture = Picture(screenshot(self))
+        self.assertTrue(unmoved(window), 'the popup moved during the shot')
         inside = (left + CLIENT_EDGE, top + CLIENT_EDGE, right - CLIENT_EDGE, bottom - CLIENT_EDGE)
         self.assertEqual(picture.dark_pixels(*inside), 0, 'an empty popup shows no text')
         self.assertEqual(picture.at(inside[0], inside[1] + 10), LIGHT_BLUE)
@@ -40,7 +42,7 @@ class PopupScenario(ScenarioCase):
 
         tracker = Tracker(self)
         self.program({'username': 'alice', 'password': 'secret'}).start()
-        window = wait_until(lambda: standing(100), timeout=10)
+        window = standing(100)
         self.assertIsNotNone(window, 'the popup never stood')
         left, top, right, bottom = window['rect']
         subprocess.run(['xdotool', 'mousemove', str((left + right) // 2), str((top + bottom) // 2),
@@ -57,11 +59,11 @@ class PopupScenario(ScenarioCase):
         svc = start_service(self, statuses=FIVE_SHORT)
         tracker = Tracker(self)
         program = self.program({'username': 'alice', 'password': 'secret'}, env=svc.env).start()
-        window = wait_until(lambda: standing(100), timeout=15)
+        window = standing(100, timeout=15)
         self.assertIsNotNone(window, 'the popup never stood at its full height')
         left, top, right, bottom = window['rect']
         picture = Picture(screenshot(self))
-        self.assertEqual(popup()['rect'], window['rect'], 'the popup moved during the shot')
+        self.assertTrue(unmoved(window), 'the popup moved during the shot')
 
         inside = (left + CLIENT_EDGE, top + CLIENT_EDGE, right - CLIENT_EDGE, bottom - CLIENT_EDGE)
         # the gradient: light blue on the left, nearly white on the right, in a

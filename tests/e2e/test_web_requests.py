@@ -9,7 +9,7 @@ import re
 import subprocess
 import unittest
 
-from harness import BUILD, NO_SERVICE_PROXY
+from harness import BUILD, NO_SERVICE_PROXY, wine_command
 from service import TIMELINE, UPDATE, start_service, timeline_xml
 
 WEBPROBE = os.path.join(BUILD, 'webprobe.exe')
@@ -21,7 +21,7 @@ def probe(*args, proxy, locale=None, timeout=90):
     env = dict(os.environ, http_proxy=proxy)
     if locale:
         env['LC_ALL'] = locale
-    done = subprocess.run(['wine', WEBPROBE, *map(str, args)], stdin=subprocess.DEVNULL,
+    done = subprocess.run(wine_command(WEBPROBE, *args), stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env,
                           timeout=timeout)
     out = {'exit': done.returncode}

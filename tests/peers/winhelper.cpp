@@ -22,6 +22,9 @@
 //   winhelper cursor X Y                moves the mouse
 //   winhelper key HWND VK [CHAR]        posts a key press (and its character) to a window
 //   winhelper workarea                  prints the work area: l t r b
+//   winhelper still CLASS H STILL MS    waits up to MS for a visible window of CLASS that is H
+//                                       pixels high (0: any) and has not moved for STILL ms;
+//                                       prints l t r b
 //   winhelper track CLASS MS            waits up to MS for the window, then until it has been
 //                                       shown and hidden again or MS passed, prints every change:
 //                                       ms l t r b visible foreground-hwnd (ms since the start)
@@ -256,6 +259,33 @@ int main(int argc, char** argv) {
       Sleep(1);
     }
     return 0;
+  }
+  if (command == "still" && argc > 5) {
+    // Looks every millisecond from one process: a window seen still here has
+    // not moved between two looks that a slower caller could have straddled.
+    const LONG height = std::strtol(argv[3], nullptr, 0);
+    const DWORD still = std::strtoul(argv[4], nullptr, 0);
+    const DWORD limit = std::strtoul(argv[5], nullptr, 0);
+    const DWORD start = GetTickCount();
+    RECT last = {};
+    DWORD since = start;
+    bool seen = false;
+    while (GetTickCount() - start < limit) {
+      HWND window = FindWindowA(argv[2], nullptr);
+      RECT r = {};
+      const bool ok = window && IsWindowVisible(window) && GetWindowRect(window, &r) &&
+                      (height == 0 || r.bottom - r.top == height);
+      if (!ok || !seen || !EqualRect(&r, &last)) {
+        seen = ok;
+        last = r;
+        since = GetTickCount();
+      } else if (GetTickCount() - since >= still) {
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        return 0;
+      }
+      Sleep(1);
+    }
+    return 1;
   }
   if (command == "workarea") {
     RECT r = {};
