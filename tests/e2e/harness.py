@@ -61,16 +61,20 @@ def wine_command(exe, *args):
 def program_pid(process, exe):
     """The Linux pid of the Windows program at the Unix path `exe` that `process`
     started: the process itself, or wherever a loader left the program to.
-    Wine names a process after its program's Windows path, which is unique here
-    (every scenario runs its own copy). Raises rather than give another pid."""
-    wanted = ('Z:' + os.path.abspath(exe).replace('/', '\\')).lower().encode()
+    Wine names a process after its program's path (as given, or as Z:\\...),
+    which is unique here: every scenario runs its own copy. Raises rather than
+    give the pid of another process."""
+    wanted = os.path.abspath(exe).lower().encode()
 
     def runs_it(pid):
         try:
             with open(f'/proc/{pid}/cmdline', 'rb') as f:
-                return f.read().split(b'\0')[0].lower() == wanted
+                first = f.read().split(b'\0')[0].lower()
         except OSError:
             return False
+        if first.startswith(b'z:'):
+            first = first[2:].replace(b'\\', b'/')
+        return first == wanted
 
     if runs_it(process.pid):
         return process.pid
