@@ -58,7 +58,7 @@ def wine_command(exe, *args):
     return [loader, str(exe), *[str(a) for a in args]]
 
 
-def program_pid(process, exe):
+def program_pid(process, exe, timeout=10.0):
     """The Linux pid of the Windows program at the Unix path `exe` that `process`
     started: the process itself, or wherever a loader left the program to.
     Wine names a process after its program's path (as given, or as Z:\\...),
@@ -76,12 +76,17 @@ def program_pid(process, exe):
             first = first[2:].replace(b'\\', b'/')
         return first == wanted
 
-    if runs_it(process.pid):
-        return process.pid
-    found = [int(p) for p in os.listdir('/proc') if p.isdigit() and runs_it(p)]
-    if len(found) != 1:
-        raise ProcessLookupError(f'{len(found)} processes run {exe}')
-    return found[0]
+    # Until Wine has set the process up, its command line is the loader's.
+    deadline = time.monotonic() + timeout
+    while True:
+        if runs_it(process.pid):
+            return process.pid
+        found = [int(p) for p in os.listdir('/proc') if p.isdigit() and runs_it(p)]
+        if len(found) == 1:
+            return found[0]
+        if len(found) > 1 or time.monotonic() >= deadline or process.poll() is not None:
+            raise ProcessLookupError(f'{len(found)} processes run {exe}')
+        time.sleep(0.05)
 
 
 def wine(*args, timeout=30, env=None):
