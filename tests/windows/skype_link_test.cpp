@@ -149,11 +149,10 @@ class FakeClient {
 // Stands in for the status request: records the text and frees it as the real one does.
 std::mutex postedLock;
 std::vector<std::string> posted;
-DWORD WINAPI recordPost(LPVOID text) {
+void recordPost(char* text) {
   std::lock_guard<std::mutex> lock(postedLock);
-  posted.emplace_back(static_cast<const char*>(text));
+  posted.emplace_back(text);
   GlobalFree(text);
-  return 0;
 }
 std::vector<std::string> postedTexts() {
   std::lock_guard<std::mutex> lock(postedLock);
