@@ -85,8 +85,8 @@ void onAccountRefused(HWND window) {
   NOTIFYICONDATAA icon = iconRecord(window, NIF_INFO);
   lstrcpynA(icon.szInfoTitle, appName, sizeof icon.szInfoTitle);
   lstrcpynA(icon.szInfo,
-            "The service refused the account name or password. Click here, or choose "
-            "Setting in this icon's menu, to correct them.",
+            "The service refused the account name or password. Correct them in Settings: "
+            "click here, or choose Setting in this icon's menu.",
             sizeof icon.szInfo);
   icon.uTimeout = 15000;
   icon.dwInfoFlags = NIIF_WARNING;

@@ -22,7 +22,7 @@
 //   winhelper cursor X Y                moves the mouse
 //   winhelper tip MS                    hovers the first tray icon, waits up to MS for its
 //                                       tooltip and prints its text (a line end as \n)
-//   winhelper balloon MS                waits up to MS for a tray balloon and prints its text
+//   winhelper balloon MS                waits up to MS for a tray balloon; prints: hwnd text
 //   winhelper key HWND VK [CHAR]        posts a key press (and its character) to a window
 //   winhelper workarea                  prints the work area: l t r b
 //   winhelper track CLASS MS            waits up to MS for the window, then until it has been
@@ -103,7 +103,7 @@ static int usage() {
 struct TipSearch {
   bool balloon;
   std::string text;
-  bool found;
+  HWND found;
 };
 
 static BOOL CALLBACK findTip(HWND window, LPARAM param) {
@@ -117,7 +117,7 @@ static BOOL CALLBACK findTip(HWND window, LPARAM param) {
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
                       SMTO_ABORTIFHUNG, 2000, &ignored);
-  search->found = true;
+  search->found = window;
   for (const char* p = text; *p; ++p)
     search->text += *p == '\n' ? std::string("\\n") : std::string(1, *p);
   return FALSE;
@@ -133,16 +133,27 @@ static int printTip(bool balloon, DWORD ms) {
     }
     RECT r = {};
     if (!icon || !GetWindowRect(icon, &r)) return 1;
-    // two moves, so that the icon sees the mouse arrive and rest
+    // Off the icon until no tooltip shows, so that the one read is shown
+    // anew with the text the icon has now; then two moves onto it.
+    SetCursorPos(r.right + 40, r.bottom + 40);
+    for (DWORD waited = 0; waited < 2000; waited += 50) {
+      TipSearch shown = {false, "", nullptr};
+      EnumWindows(findTip, reinterpret_cast<LPARAM>(&shown));
+      if (!shown.found) break;
+      Sleep(50);
+    }
     SetCursorPos((r.left + r.right) / 2 - 1, (r.top + r.bottom) / 2);
     Sleep(50);
     SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
   }
   DWORD start = GetTickCount();
   do {
-    TipSearch search = {balloon, "", false};
+    TipSearch search = {balloon, "", nullptr};
     EnumWindows(findTip, reinterpret_cast<LPARAM>(&search));
     if (search.found) {
+      if (balloon)
+        std::printf("0x%llx ",
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(search.found)));
       std::printf("%s\n", search.text.c_str());
       return 0;
     }
