@@ -85,7 +85,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return 1;
   }
   if (message == moodStateMsg) {
-    onMoodState(window, wParam, lParam);
+    onMoodState(window);
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);

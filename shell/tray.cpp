@@ -6,10 +6,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 // Main thread only. The tooltip as shown, kept for a shell that restarts.
 static char trayTip[128];
 static bool accountBalloonShown;
+
+// The last mood's state, from the posting threads. The message that tells the
+// main thread carries nothing, so one posted by anybody else can do no harm.
+static std::mutex moodStateLock;
+static char moodLine[trayLineSize];
+static bool moodAccountRefused;
 
 static NOTIFYICONDATAA iconRecord(HWND window, UINT flags) {
   NOTIFYICONDATAA icon = {};
@@ -58,24 +65,28 @@ void onTrayCallback(HWND window, WPARAM iconId, LPARAM mouseMessage) {
 }
 
 void reportMoodState(const char* line, bool accountRefused) {
-  if (mainWindow == nullptr) return;
-  const std::size_t size = std::strlen(line) + 1;
-  auto* copy = static_cast<char*>(GlobalAlloc(GPTR, size));
-  if (copy == nullptr) return;
-  std::memcpy(copy, line, size);
-  if (!PostMessageA(mainWindow, moodStateMsg, accountRefused ? 1 : 0,
-                    reinterpret_cast<LPARAM>(copy)))
-    GlobalFree(copy);
+  {
+    std::lock_guard<std::mutex> hold(moodStateLock);
+    lstrcpynA(moodLine, line, sizeof moodLine);
+    moodAccountRefused = moodAccountRefused || accountRefused;
+  }
+  if (mainWindow != nullptr) PostMessageA(mainWindow, moodStateMsg, 0, 0);
 }
 
-void onMoodState(HWND window, WPARAM accountRefused, LPARAM line) {
-  char* text = reinterpret_cast<char*>(line);
+void onMoodState(HWND window) {
+  char line[trayLineSize];
+  bool accountRefused;
+  {
+    std::lock_guard<std::mutex> hold(moodStateLock);
+    lstrcpynA(line, moodLine, sizeof line);
+    accountRefused = moodAccountRefused;
+    moodAccountRefused = false;
+  }
+  if (line[0] == 0) return;
   NOTIFYICONDATAA icon = iconRecord(window, NIF_TIP);
-  std::snprintf(trayTip, sizeof trayTip, "%s\n%.*s", appName, static_cast<int>(trayLineSize - 1),
-                text);
+  std::snprintf(trayTip, sizeof trayTip, "%s\n%s", appName, line);
   lstrcpynA(icon.szTip, trayTip, sizeof icon.szTip);
   Shell_NotifyIconA(NIM_MODIFY, &icon);
-  GlobalFree(text);
   if (accountRefused) onAccountRefused(window);
 }
 

@@ -19,6 +19,7 @@ RETRIED = [(f'{code} once', {'status': code}) for code in (503, 502, 504)]
 REFUSED_ACCOUNT = '401 with a Basic challenge'
 ORDER = 'four moods set 0.2 s apart, the first answered 503'
 NIN_BALLOONUSERCLICK = 0x405
+MOOD_STATE_MSG = 0x8002
 
 
 class ServiceFaultsOnThePost(MatrixCase):
@@ -103,6 +104,8 @@ class ServiceFaultsOnThePost(MatrixCase):
             self.assertEqual(sim.mood('post_after_the_faults'), 1)
             self.assertEqual(len(self.wait_received(svc, 'post_after_the_faults')), 1)
             self.assertTrue(self.wait_idle(program, idle, TIMEOUT))
+            # the main thread's news of a mood, posted by another process, with junk
+            wh('post', window, MOOD_STATE_MSG, 0xDEAD, 0xDEADBEEF)
             self.assert_alive_and_menu_opens(program, window)
             # a restarted shell gets the icon back with the tooltip it had
             wh('traydel', window, TRAY_ICON_ID)
