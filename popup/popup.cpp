@@ -2,6 +2,8 @@
 
 #include "popup/popup_rules.h"
 #include "popup/status_list.h"
+#include "shell/account.h"
+#include "shell/app.h"
 #include "shell/tray.h"
 #include "shell/window_class.h"
 #include "twitter/timeline_request.h"
@@ -39,6 +41,8 @@ void extractStatuses(const char* timeline) {
 static int fetchTimeline() {
   int status = fetchFriendsTimeline(timelineBuffer, lastPollTime);
   timelineBuffer[timelineBufferSize - 1] = 0;
+  // This thread is the only one that writes the name.
+  if (status == 401 && userName[0] != 0) onAccountRefused(mainWindow);
   return status;
 }
 

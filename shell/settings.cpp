@@ -2,6 +2,7 @@
 
 #include "shell/account.h"
 #include "shell/app.h"
+#include "shell/tray.h"
 
 void loadSettings() {
   std::lock_guard<std::mutex> hold(accountLock);
@@ -24,6 +25,7 @@ static void acceptSettings(HWND dialog) {
   }
   WritePrivateProfileStringA(appName, "username", userName, settingsPath);
   WritePrivateProfileStringA(appName, "password", userPassword, settingsPath);
+  allowAccountBalloon();
   EndDialog(dialog, IDOK);
 }
 

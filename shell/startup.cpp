@@ -5,6 +5,7 @@
 #include "shell/window_class.h"
 #include "skype/skype_link.h"
 #include "popup/popup.h"
+#include "twitter/status_request.h"
 
 #include <cstring>
 
@@ -55,6 +56,7 @@ int runProgram(HINSTANCE instance, HINSTANCE previousInstance) {
     DispatchMessageA(&message);
   }
 
+  stopMoodPosts();  // moods still waiting are dropped; the process ends now
   removeTrayIcon(mainWindow);
   return static_cast<int>(message.wParam);
 }
@@ -81,6 +83,10 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   if (message == trayCallbackMsg) {
     onTrayCallback(window, wParam, lParam);
     return 1;
+  }
+  if (message == moodStateMsg) {
+    onMoodState(window);
+    return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }

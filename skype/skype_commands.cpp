@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-LPTHREAD_START_ROUTINE moodTextPoster = postStatusThread;
+void (*moodTextPoster)(char* text) = startMoodPost;
 
 // The command as UTF-8 in a zero-filled block of its own, or null when a block
 // could not be had.
@@ -67,13 +67,8 @@ LRESULT onSkypeCopyData(HWND, WPARAM sender, LPARAM copyDataAddress) {
   readMoodNotification(sender, reinterpret_cast<std::uintptr_t>(skypeApiWindow), copyData->cbData,
                        payload, moodText, size);
 
-  // The posting thread owns the text from here; nobody waits for it.
-  DWORD threadId = 0;
-  HANDLE poster = CreateThread(nullptr, 0, moodTextPoster, moodText, 0, &threadId);
-  if (poster)
-    CloseHandle(poster);
-  else
-    GlobalFree(moodText);
+  // The poster owns the text from here.
+  moodTextPoster(moodText);
   Sleep(0);
   return 1;
 }

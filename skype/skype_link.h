@@ -14,9 +14,9 @@ extern UINT discoverMsg;     // "SkypeControlAPIDiscover"
 extern UINT attachMsg;       // "SkypeControlAPIAttach"
 extern HWND skypeApiWindow;  // the attached client's API window; 0 while none is
 
-// Where an accepted mood text goes: a thread entry that takes over the text (a
-// GlobalAlloc block). postStatusThread; tests put a recorder in its place.
-extern LPTHREAD_START_ROUTINE moodTextPoster;
+// Where an accepted mood text goes, in the order the moods come: takes over
+// the text (a GlobalAlloc block). startMoodPost; tests put a recorder in its place.
+extern void (*moodTextPoster)(char* text);
 
 // Thread entry; the parameter (the main window) is not used. Returns when the
 // link ends: its class cannot be registered, or the client refused a command.

@@ -37,9 +37,11 @@ ServiceRequest::ServiceRequest(const char* verb, const char* path, const Account
   if (!connection_) return;
   setTimeouts(connection_);
   const char* accepted[] = {acceptedType, nullptr};
-  request_ =
-      HttpOpenRequestA(connection_, verb, path, nullptr, nullptr, accepted, serviceRequestFlags, 0);
+  request_ = HttpOpenRequestA(connection_, verb, path, nullptr, nullptr, accepted,
+                              serviceRequestFlags, reinterpret_cast<DWORD_PTR>(this));
   if (!request_) return;
+  // Its progress reports tell a connect that timed out from an answer that did not come.
+  InternetSetStatusCallbackA(request_, onStatus);
   setTimeouts(request_);
   setCredentials(request_, account);
 }
@@ -53,8 +55,35 @@ ServiceRequest::~ServiceRequest() {
 bool ServiceRequest::send(const char* headers, const void* body, DWORD bodyLength) {
   if (!request_) return false;
   DWORD headersLength = headers ? static_cast<DWORD>(std::strlen(headers)) : 0;
-  return HttpSendRequestA(request_, headers, headersLength, const_cast<void*>(body), bodyLength) !=
-         FALSE;
+  stage_ = Stage::unknown;
+  sendError_ = 0;
+  if (HttpSendRequestA(request_, headers, headersLength, const_cast<void*>(body), bodyLength))
+    return true;
+  sendError_ = GetLastError();
+  return false;
+}
+
+bool ServiceRequest::neverSent() const {
+  if (!request_) return true;
+  switch (sendError_) {
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+    case ERROR_INTERNET_CANNOT_CONNECT:
+      return true;
+    case ERROR_INTERNET_TIMEOUT:
+      // Without progress reports it may have been the answer that timed out.
+      return stage_ == Stage::connecting;
+    default:
+      return false;
+  }
+}
+
+void CALLBACK ServiceRequest::onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
+  auto* self = reinterpret_cast<ServiceRequest*>(context);
+  if (!self) return;
+  // A connection dropped before any answer is resent on a new one, so only
+  // the last connection counts.
+  if (status == INTERNET_STATUS_CONNECTING_TO_SERVER) self->stage_ = Stage::connecting;
+  if (status == INTERNET_STATUS_SENDING_REQUEST) self->stage_ = Stage::sending;
 }
 
 bool ServiceRequest::query(DWORD info, char* text) {

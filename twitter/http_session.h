@@ -25,6 +25,9 @@ class ServiceRequest {
 
   // True when a reply came.
   bool send(const char* headers, const void* body, DWORD bodyLength);
+  // After a send without a reply: true when it surely never left, because no
+  // connection could be made (name not resolved, refused, connect timed out).
+  bool neverSent() const;
   // The status code of the reply; its text goes to text (headerLineSize bytes).
   int status(char* text);
   // The Content-Length as a hint: 0 when missing or not a count.
@@ -35,10 +38,15 @@ class ServiceRequest {
 
  private:
   bool query(DWORD info, char* text);
+  static void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD);
+
+  enum class Stage { unknown, connecting, sending };
 
   HINTERNET session_ = nullptr;
   HINTERNET connection_ = nullptr;
   HINTERNET request_ = nullptr;
+  DWORD sendError_ = 0;
+  Stage stage_ = Stage::unknown;  // of the last connection the send used
 };
 
 // A zero-filled heap block for one use, released when it goes out of scope.

@@ -1,7 +1,15 @@
 #pragma once
-// The status update: one POST of the mood text, on a thread of its own.
+// The status update: one POST of the mood text, on a thread of its own, in
+// the order the moods were set; tried again while the service surely did not
+// take it, for up to 15 minutes.
 #include <windows.h>
 
-// Thread entry. The parameter is a zero-terminated text in a GlobalAlloc block;
-// the thread owns it and frees it when the request is done.
-DWORD WINAPI postStatusThread(LPVOID text);
+// Takes over a mood text (a zero-terminated GlobalAlloc block), draws its turn
+// and starts its posting thread. Called in the order the moods are set.
+void startMoodPost(char* text);
+
+// Posts one mood on the calling thread, outside the turns, retries included.
+void postMoodNow(const char* text);
+
+// The program ends: moods still waiting for their turn or a retry are dropped.
+void stopMoodPosts();

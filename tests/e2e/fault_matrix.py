@@ -22,7 +22,7 @@ import os
 import sys
 import time
 
-from harness import ScenarioCase, wait_until
+from harness import ScenarioCase, WinHelperError, wait_until, wh
 from service import UPDATE, start_service, timeline_xml
 from skype_sim import start_sim
 from tray_menu import menu_opens
@@ -90,6 +90,25 @@ def status_body(text):
 def mood_text(prefix, name):
     """A mood text that names its row and stays the same once encoded."""
     return prefix + '_' + ''.join(c if c.isalnum() else '_' for c in name)
+
+
+def tray_tip():
+    """The tray icon's tooltip as Wine's tray shows it on hover (line ends as
+    a literal \\n), or None when none showed."""
+    try:
+        return wh('tip', 3000)
+    except WinHelperError:
+        return None
+
+
+def tray_balloon(within_ms):
+    """(hwnd, text) of a tray balloon shown within the time, or None. Wine's
+    tray shows a balloon 2 s after it is asked for, as a window of its own."""
+    try:
+        hwnd, _, text = wh('balloon', within_ms).partition(' ')
+        return hwnd, text
+    except WinHelperError:
+        return None
 
 
 def own_thread_ids(program):

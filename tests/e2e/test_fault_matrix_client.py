@@ -1,7 +1,7 @@
 """Fault matrix, the chat client: odd notifications, strange senders, repeated
 attach replies, a flood of mood changes and a client that closes in the middle
 of the attach exchange, all in one program run. Each row names the posts it
-must cause; exactly those, each once, must reach the service."""
+must cause; exactly those, each once and in order, must reach the service."""
 import time
 import unittest
 
@@ -46,11 +46,12 @@ class ClientFaults(MatrixCase):
         return [r.body for r in self.svc.requests(path=UPDATE, method='POST', authorized=True)]
 
     def service_got(self, expected, before, timeout):
-        """Exactly the expected bodies reached the service since `before`."""
+        """Exactly the expected bodies reached the service since `before`, in
+        the order their moods were set."""
         self.svc.wait_for(before + len(expected), path=UPDATE, method='POST', authorized=True,
                           timeout=timeout)
         time.sleep(0.5)  # room for a late second copy
-        self.assertEqual(sorted(self.posts()[before:]), sorted(expected))
+        self.assertEqual(self.posts()[before:], expected)
 
     def notify(self, data, cbdata=None, sender='api'):
         self.assertEqual(self.sim.send(data, cbdata, sender), 1)

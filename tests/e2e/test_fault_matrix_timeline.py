@@ -2,11 +2,12 @@
 synchronous start-up request, one program start per row. The start-up request
 holds the main thread, so the tray click is posted while it may still be busy
 and the menu must be open within 2 s of the fault's end. A mood change sent
-meanwhile must still be posted, once."""
+meanwhile must still be posted, once. A refused account brings a balloon."""
 import time
 import unittest
 
-from fault_matrix import DELAY_20, DELAY_60, REFUSED, SERVICE_FAULTS, TIMEOUT, MatrixCase, mood_text
+from fault_matrix import (DELAY_20, DELAY_60, REFUSED, SERVICE_FAULTS, TIMEOUT, MatrixCase,
+                          mood_text, tray_balloon)
 from service import GETS_PER_FETCH, TIMELINE, start_service
 from skype_sim import start_sim
 from tray_menu import click_icon, menu_opened_by
@@ -60,6 +61,9 @@ class ServiceFaultsOnTheTimeline(MatrixCase):
                 over = monotonic(max(g.answered_time for g in gets))
             self.assertTrue(menu_opened_by(over + 2),
                             'the tray menu did not open within 2 s of the fault\'s end')
+            if fault and fault.get('status') == 401:
+                balloon = tray_balloon(5000)
+                self.assertIn('Settings', balloon[1] if balloon else '', 'no balloon')
             if name == REFUSED:
                 svc.accept_connections()
                 # the mood goes out once the service takes connections again

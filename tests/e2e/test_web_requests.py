@@ -1,6 +1,6 @@
 """The two web requests under Wine against the local fake service.
 
-webprobe.exe runs the program's own postStatusThread and fetchFriendsTimeline
+webprobe.exe runs the program's own postMoodNow and fetchFriendsTimeline
 with the account set in memory; its requests reach the service through
 http_proxy as the program's do.
 """

@@ -2,7 +2,7 @@
 // that check them against the fake service under Wine.
 //
 //   webprobe post NAME PASSWORD HEXTEXT [COUNT]  posts the text COUNT times (default 1),
-//                                                each on a posting thread, waited for
+//                                                one after the other, retries included
 //   webprobe timeline NAME PASSWORD TIME         fetches the timeline; prints
 //                                                "status N", "ms N", "text HEX"
 //   webprobe decode HEXINPUT                     prints the decoded text in hex
@@ -46,11 +46,7 @@ static void setAccount(const char* name, const char* password) {
 
 static int post(const std::string& text, int count) {
   for (int i = 0; i < count; ++i) {
-    char* block = static_cast<char*>(GlobalAlloc(GPTR, text.size() + 1));
-    std::memcpy(block, text.c_str(), text.size() + 1);
-    HANDLE thread = CreateThread(nullptr, 0, postStatusThread, block, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
+    postMoodNow(text.c_str());
   }
   return 0;
 }

@@ -20,6 +20,9 @@
 //                                       the shell holds; prints the wall-clock time it was first
 //                                       seen, in microseconds since 1970 (the Linux side's clock)
 //   winhelper cursor X Y                moves the mouse
+//   winhelper tip MS                    hovers the first tray icon, waits up to MS for its
+//                                       tooltip and prints its text (a line end as \n)
+//   winhelper balloon MS                waits up to MS for a tray balloon; prints: hwnd text
 //   winhelper key HWND VK [CHAR]        posts a key press (and its character) to a window
 //   winhelper workarea                  prints the work area: l t r b
 //   winhelper still CLASS H STILL MS    waits up to MS for a visible window of CLASS that is H
@@ -96,6 +99,70 @@ static BOOL CALLBACK listChild(HWND window, LPARAM) {
 static int usage() {
   std::fprintf(stderr, "usage: winhelper COMMAND ... (see the source for the list)\n");
   return 2;
+}
+
+// Wine's tray draws tooltips and balloons as tooltip windows of its own;
+// their text is the tip on show.
+struct TipSearch {
+  bool balloon;
+  std::string text;
+  HWND found;
+};
+
+static BOOL CALLBACK findTip(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<TipSearch*>(param);
+  char className[64] = {};
+  GetClassNameA(window, className, sizeof className);
+  if (std::strcmp(className, "tooltips_class32") != 0 || !IsWindowVisible(window)) return TRUE;
+  const bool balloon = (GetWindowLongA(window, GWL_STYLE) & 0x40) != 0;  // TTS_BALLOON
+  if (balloon != search->balloon) return TRUE;
+  char text[1024] = {};
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 2000, &ignored);
+  search->found = window;
+  for (const char* p = text; *p; ++p)
+    search->text += *p == '\n' ? std::string("\\n") : std::string(1, *p);
+  return FALSE;
+}
+
+static int printTip(bool balloon, DWORD ms) {
+  if (!balloon) {
+    // the tray of Wine's X11 driver or of its explorer, whichever shows the icons
+    HWND icon = nullptr, tray = nullptr;
+    while (!icon && (tray = FindWindowExA(nullptr, tray, nullptr, nullptr)) != nullptr) {
+      icon = FindWindowExA(tray, nullptr, "__winex11_tray_icon", nullptr);
+      if (!icon) icon = FindWindowExA(tray, nullptr, "__wine_tray_icon", nullptr);
+    }
+    RECT r = {};
+    if (!icon || !GetWindowRect(icon, &r)) return 1;
+    // Off the icon until no tooltip shows, so that the one read is shown
+    // anew with the text the icon has now; then two moves onto it.
+    SetCursorPos(r.right + 40, r.bottom + 40);
+    for (DWORD waited = 0; waited < 2000; waited += 50) {
+      TipSearch shown = {false, "", nullptr};
+      EnumWindows(findTip, reinterpret_cast<LPARAM>(&shown));
+      if (!shown.found) break;
+      Sleep(50);
+    }
+    SetCursorPos((r.left + r.right) / 2 - 1, (r.top + r.bottom) / 2);
+    Sleep(50);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  }
+  DWORD start = GetTickCount();
+  do {
+    TipSearch search = {balloon, "", nullptr};
+    EnumWindows(findTip, reinterpret_cast<LPARAM>(&search));
+    if (search.found) {
+      if (balloon)
+        std::printf("0x%llx ",
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(search.found)));
+      std::printf("%s\n", search.text.c_str());
+      return 0;
+    }
+    Sleep(50);
+  } while (GetTickCount() - start < ms);
+  return 1;
 }
 
 int main(int argc, char** argv) {
@@ -286,6 +353,9 @@ int main(int argc, char** argv) {
       Sleep(1);
     }
     return 1;
+  }
+  if ((command == "tip" || command == "balloon") && argc > 2) {
+    return printTip(command == "balloon", static_cast<DWORD>(parseNumber(argc, argv, 2)));
   }
   if (command == "workarea") {
     RECT r = {};

@@ -1,0 +1,148 @@
+#include "twitter/post_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+TEST(PostRules, OnlyWhatSurelyDidNotArriveIsRetried) {
+  EXPECT_EQ(classifyPost(false, 0), PostOutcome::unreachable);
+  EXPECT_EQ(classifyPost(true, 0), PostOutcome::noAnswer);
+  EXPECT_EQ(classifyPost(true, 401), PostOutcome::accountRefused);
+  for (int status : {200, 201, 304, 401, 403, 500, 501, 505, 0})
+    EXPECT_FALSE(isRetried(classifyPost(true, status))) << status;
+  for (int status : {502, 503, 504}) EXPECT_TRUE(isRetried(classifyPost(true, status))) << status;
+  EXPECT_TRUE(isRetried(classifyPost(false, 0)));
+}
+
+// A clock that moves only when the post waits or tries; each try answers the
+// next scripted status: 0 no connection, -1 sent but no answer.
+struct ScriptedSteps : PostSteps {
+  ScriptedSteps(std::vector<int> script, std::int64_t tryMs = 0) : script(script), tryMs(tryMs) {}
+  std::int64_t now() override { return clock; }
+  PostOutcome tryOnce(int& status) override {
+    tries.push_back(clock);
+    clock += tryMs;
+    status = script[tries.size() <= script.size() ? tries.size() - 1 : script.size() - 1];
+    return classifyPost(status != 0, status < 0 ? 0 : status);
+  }
+  bool pause(std::int64_t ms) override {
+    clock += ms;
+    return pausesLeft-- != 0;
+  }
+  void report(const MoodReport& r) override { reports.push_back(r); }
+
+  std::vector<int> script;
+  std::int64_t tryMs;
+  std::int64_t clock = 0;
+  int pausesLeft = -1;
+  std::vector<std::int64_t> tries;
+  std::vector<MoodReport> reports;
+};
+
+TEST(PostRules, BacksOffFromFiveSecondsDoublingToAMinute) {
+  ScriptedSteps steps({0, 503, 0, 502, 504, 0, 0, 200});
+  EXPECT_EQ(postMood(steps, 0), PostOutcome::posted);
+  EXPECT_EQ(steps.tries,
+            (std::vector<std::int64_t>{0, 5000, 15000, 35000, 75000, 135000, 195000, 255000}));
+  EXPECT_EQ(steps.reports[1].nextTryMs, 10000);
+  EXPECT_EQ(steps.reports[1].status, 503);
+  EXPECT_EQ(steps.reports.back().state, MoodReport::State::posted);
+}
+
+TEST(PostRules, WhatMayHaveBeenTakenEndsAfterOneTry) {
+  for (int status : {200, 401, 403, 500, -1}) {
+    ScriptedSteps steps({status, 200});
+    postMood(steps, 0);
+    EXPECT_EQ(steps.tries.size(), 1u) << status;
+  }
+}
+
+TEST(PostRules, GivesUpFifteenMinutesAfterTheMoodWasSetAndAtExit) {
+  ScriptedSteps steps({503});
+  steps.clock = 100000;  // it waited its turn for 100 s
+  postMood(steps, 0);
+  EXPECT_EQ(steps.tries.back(), giveUpAfterMs);  // the last try at the mark, none after
+  for (std::size_t i = 1; i < steps.tries.size(); ++i)
+    EXPECT_LE(steps.tries[i] - steps.tries[i - 1], longestRetryMs);
+  EXPECT_TRUE(steps.reports.back().gaveUp);
+
+  ScriptedSteps slow({0}, 15000);  // tries that take time don't stretch it
+  postMood(slow, 0);
+  EXPECT_LE(slow.tries.back(), giveUpAfterMs);
+
+  ScriptedSteps old({200});  // too old when its turn comes: given up untried
+  old.clock = giveUpAfterMs + 1;
+  postMood(old, 1);
+  EXPECT_TRUE(old.tries.empty());
+  EXPECT_TRUE(old.reports.back().gaveUp);
+
+  ScriptedSteps ending({0});
+  ending.pausesLeft = 2;
+  postMood(ending, 0);
+  EXPECT_EQ(ending.tries.size(), 3u);
+}
+
+TEST(PostRules, TooltipLinesSayWhatBecameOfTheMood) {
+  using S = MoodReport::State;
+  const std::pair<MoodReport, const char*> rows[] = {
+      {{S::posted, PostOutcome::posted, 200, 0, false}, "Mood posted at 14:03"},
+      {{S::waiting, PostOutcome::unreachable, 0, 19500, false},
+       "Mood waiting: the service can't be reached (next try in 20 s)"},
+      {{S::waiting, PostOutcome::unavailable, 503, 5000, false},
+       "Mood waiting: the service answered 503 (next try in 5 s)"},
+      {{S::notPosted, PostOutcome::accountRefused, 401, 0, false},
+       "Mood not posted: the account name or password was refused"},
+      {{S::notPosted, PostOutcome::rejected, 403, 0, false},
+       "Mood not posted: the service answered 403"},
+      {{S::notPosted, PostOutcome::unavailable, 503, 0, true},
+       "Mood not posted: the service could not take it for 15 minutes"},
+  };
+  char line[8];
+  for (const auto& row : rows) {
+    char full[128];
+    formatMoodLine(row.first, "14:03", full, sizeof full);
+    EXPECT_STREQ(full, row.second);
+    formatMoodLine(row.first, "14:03", line, sizeof line);
+    EXPECT_EQ(std::string(row.second, 7), line);
+  }
+}
+
+TEST(PostTurns, MoodsGoInTheOrderOfTheirTickets) {
+  PostTurns turns;
+  std::vector<std::uint64_t> tickets;
+  for (int i = 0; i < 8; ++i) tickets.push_back(turns.take());
+  turns.finish(tickets[3]);  // its thread could not be started: skipped
+  std::mutex lock;
+  std::vector<int> order;
+  std::vector<std::thread> threads;
+  for (int i = 7; i >= 0; --i) {  // started last first
+    if (i == 3) continue;
+    threads.emplace_back([&, i] {
+      if (!turns.await(tickets[i])) return;
+      std::lock_guard<std::mutex> hold(lock);
+      order.push_back(i);
+      turns.finish(tickets[i]);
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 4, 5, 6, 7}));
+}
+
+TEST(PostTurns, StopReleasesEveryWaiterAtOnce) {
+  PostTurns turns;
+  const auto first = turns.take(), second = turns.take();
+  std::atomic<bool> released{false};
+  std::thread blocked([&] { released = !turns.await(second); });
+  std::thread pausing([&] { EXPECT_FALSE(turns.pause(600000)); });
+  turns.stop();
+  blocked.join();
+  pausing.join();
+  EXPECT_TRUE(released);
+  EXPECT_FALSE(turns.await(first));
+}
+
+}  // namespace
