@@ -19,7 +19,7 @@
 #include <string>
 
 #include "shell/account.h"
-#include "twitter/decode_char_refs.h"
+#include "twitter/char_refs.h"
 #include "twitter/status_request.h"
 #include "twitter/timeline_request.h"
 
