@@ -50,6 +50,10 @@ wine_fonts() {
     printf 'REGEDIT4\n\n'
     printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\n'
     local line
+    # families linked before but missing now lose their links
+    for family in "${MR_LINKED_FAMILIES[@]}"; do
+      grep -qF "$family=" <<<"$plan" || printf '"%s"=-\n' "$family"
+    done
     while IFS= read -r line; do
       [ -n "$line" ] || continue
       printf '"%s"=hex(7):%s00\n' "${line%%=*}" "$(printf '%s' "${line#*=}" | tr '|' '\0' |
