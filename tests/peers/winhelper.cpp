@@ -41,6 +41,8 @@
 #include <io.h>
 #include <string>
 
+#include "tests/peers/hex_text.h"
+
 static HWND parseWindow(const char* text) {
   return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text, nullptr, 0)));
 }
@@ -93,15 +95,6 @@ static BOOL CALLBACK listChild(HWND window, LPARAM) {
               GetDlgCtrlID(window), className, text, r.left, r.top, r.right, r.bottom,
               static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
   return TRUE;
-}
-
-static std::string fromHex(const char* hex) {
-  std::string bytes;
-  for (std::size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
-    char pair[3] = {hex[i], hex[i + 1], 0};
-    bytes.push_back(static_cast<char>(std::strtoul(pair, nullptr, 16)));
-  }
-  return bytes;
 }
 
 // Drawn on its own from the calls the popup is meant to make, so that a test
