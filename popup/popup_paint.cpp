@@ -2,8 +2,6 @@
 
 #include "popup/popup_rules.h"
 
-#include <string>
-
 // The form without the padded border, which every version accepts.
 static_assert(sizeof(NONCLIENTMETRICSW) == 500, "NONCLIENTMETRICSW of 500 bytes expected");
 
