@@ -158,7 +158,7 @@ def native_benches(runs):
             m = re.match(r'(.+?)\s+([\d.]+) us per scan\s+([\d.]+) MB/s', line)
             if m:
                 scans.setdefault(m.group(1), []).append((float(m.group(2)), float(m.group(3))))
-    results = [('reference expansion (expandCharRefs), 64 KB, half Japanese',
+    results = [('reference decoding (decodeCharRefs), 64 KB, half Japanese',
                 f'{median(expand_mb):.0f} MB/s', f'{median(expand_us):.1f} us per document')]
     for name, values in scans.items():
         results.append((f'status list scan: {name}', f'{median([v[1] for v in values]):.0f} MB/s',

@@ -17,13 +17,14 @@ import demo_mood  # noqa: E402
 import popup_watch  # noqa: E402
 
 # The sample timeline: a few authors, characters outside ASCII (the service
-# sends them as numeric references) and a markup character (sent as an entity).
+# sends them as numeric references; Japanese and Cyrillic beyond any Western
+# code page) and a markup character (sent as an entity).
 TIMELINE = [
     ('alice', 'Café au lait before the standup'),
+    ('haruka', '今日は晴れ、散歩に行こう'),
     ('bob', 'Tom & Jerry marathon tonight'),
     ('zoë', 'Naïve question: who took my €5?'),
-    ('dmitri', 'Deploy done, all green'),
-    ('emma', 'Lunch at 12:30?'),
+    ('dmitri', 'Привет из Москвы'),
     ('frank', 'This sixth status stays out of the popup'),
 ]
 

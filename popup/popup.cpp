@@ -27,13 +27,8 @@ static std::int32_t currentTime() {
   return static_cast<std::int32_t>(std::time(nullptr));
 }
 
-static std::size_t dbcsCharacter(unsigned char lead) {
-  return IsDBCSLeadByte(lead) ? 2 : 1;
-}
-
 void extractStatuses(const char* timeline) {
-  ::extractStatuses(timeline, popupText, popupTextSize,
-                    GetACP() == CP_UTF8 ? utf8Character : dbcsCharacter);
+  ::extractStatuses(timeline, popupText, popupTextSize);
 }
 
 // The scan reads up to a terminator: make sure there is one, whatever the

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 constexpr char popupClassName[] = "fadeWindow";  // class and title
 constexpr UINT_PTR slideTimerId = 16;
@@ -41,7 +42,8 @@ void slidePopup(HWND window);  // one slide step
 void paintPopup(HWND window);
 // The two costly pieces of a paint, also timed on their own by the frame benchmark.
 void fillGradient(HDC dc, int width, int height);
-HFONT createMessageFont();  // the system's message-box font; the caller deletes it
+HFONT createMessageFont();                // the system's message-box font; the caller deletes it
+std::wstring wideText(const char* utf8);  // popupText as DrawTextW takes it
 
 // The lines of the timeline document in timelineBuffer, appended to popupText.
 void extractStatuses(const char* timeline);

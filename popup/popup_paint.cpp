@@ -3,7 +3,7 @@
 #include "popup/popup_rules.h"
 
 // The form without the padded border, which every version accepts.
-static_assert(sizeof(NONCLIENTMETRICSA) == 340, "NONCLIENTMETRICSA of 340 bytes expected");
+static_assert(sizeof(NONCLIENTMETRICSW) == 500, "NONCLIENTMETRICSW of 500 bytes expected");
 
 void slidePopup(HWND window) {
   popupTop =
@@ -35,10 +35,20 @@ void fillGradient(HDC dc, int width, int height) {
 }
 
 HFONT createMessageFont() {
-  NONCLIENTMETRICSA metrics = {};
+  NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
-  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-  return CreateFontIndirectA(&metrics.lfMessageFont);
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+// UTF-8 to UTF-16, characters past U+FFFF as surrogate pairs.
+std::wstring wideText(const char* utf8) {
+  const int units = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  if (units <= 1) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], units);
+  wide.resize(static_cast<std::size_t>(units - 1));  // without the terminator
+  return wide;
 }
 
 void paintPopup(HWND window) {
@@ -55,15 +65,17 @@ void paintPopup(HWND window) {
   HGDIOBJ previousFont = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
 
+  // Drawn as Unicode, so every character shows as sent whatever the code page.
   // The timeline is data, not a label: an '&' is shown, never a mnemonic.
-  const char* text = popupText != nullptr ? popupText : "";
+  const std::wstring text = wideText(popupText != nullptr ? popupText : "");
+  const int length = static_cast<int>(text.size());
   RECT measured = layout;
-  const int textHeight =
-      DrawTextA(dc, text, -1, &measured, DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+  const int textHeight = DrawTextW(dc, text.c_str(), length, &measured,
+                                   DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
   popupHeight = fullPopupHeight(textHeight);
   if (auto top = textTop(height, textHeight)) {
     layout.top = *top;
-    DrawTextA(dc, text, -1, &layout, DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextW(dc, text.c_str(), length, &layout, DT_WORDBREAK | DT_NOPREFIX);
   }
 
   SelectObject(dc, previousFont);

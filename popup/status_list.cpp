@@ -19,9 +19,18 @@ constexpr Entity entities[] = {
     {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&amp;", 5, '&'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
 };
 
+// Bytes of the UTF-8 character that starts with lead; 1 for a byte that
+// starts none, which is then kept on its own.
+std::size_t utf8Length(unsigned char lead) {
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  return 1;
+}
+
 // The bytes between the tags of one element, with its entities decoded, into
 // a zeroed field. Decoding only shrinks, so the cut applies to what is shown.
-void copyField(const char* begin, const char* end, char* field, CharacterSize characterSize) {
+void copyField(const char* begin, const char* end, char* field) {
   std::memset(field, 0, statusFieldSize);
   std::size_t used = 0;
   const char* at = begin;
@@ -41,8 +50,7 @@ void copyField(const char* begin, const char* end, char* field, CharacterSize ch
       }
     }
     if (skip == 0) {
-      std::size_t size = characterSize(static_cast<unsigned char>(*at));
-      if (size == 0) size = 1;
+      const std::size_t size = utf8Length(static_cast<unsigned char>(*at));
       // a lead byte whose trail is missing is kept as it came
       take = skip = size < left ? size : left;
     }
@@ -66,15 +74,7 @@ bool findElement(const char* from, const char* open, std::size_t openLength, con
 
 }  // namespace
 
-std::size_t utf8Character(unsigned char lead) {
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  return 1;
-}
-
-void extractStatuses(const char* timeline, char* popupText, std::size_t popupTextSize,
-                     CharacterSize characterSize) {
+void extractStatuses(const char* timeline, char* popupText, std::size_t popupTextSize) {
   if (popupTextSize == 0) return;
   const void* terminator = std::memchr(popupText, 0, popupTextSize);
   if (terminator == nullptr) return;  // not a terminated text: leave it alone
@@ -90,7 +90,7 @@ void extractStatuses(const char* timeline, char* popupText, std::size_t popupTex
   for (int entries = 0; entries < popupStatusCount; ++entries) {
     const char *textBegin, *textEnd;
     if (!findElement(cursor, textOpen, sizeof textOpen - 1, textClose, textBegin, textEnd)) return;
-    copyField(textBegin, textEnd, text, characterSize);
+    copyField(textBegin, textEnd, text);
     // Search on right at the end of the tag: in a document without line
     // breaks the next byte already belongs to the author's element.
     const char* afterText = textEnd + (sizeof textClose - 1);
@@ -98,7 +98,7 @@ void extractStatuses(const char* timeline, char* popupText, std::size_t popupTex
     const char *nameBegin, *nameEnd;
     if (!findElement(afterText, nameOpen, sizeof nameOpen - 1, nameClose, nameBegin, nameEnd))
       return;
-    copyField(nameBegin, nameEnd, name, characterSize);
+    copyField(nameBegin, nameEnd, name);
     cursor = nameEnd + (sizeof nameClose - 1);
 
     int length = std::snprintf(line, sizeof line, "%s: %s\n", name, text);

@@ -7,17 +7,9 @@ constexpr std::size_t popupTextSize = 65536;
 constexpr int popupStatusCount = 5;
 constexpr std::size_t statusFieldSize = 1024;  // a name or a text, with its terminator
 
-// Byte length of the character that starts with `lead` in the text's code page.
-using CharacterSize = std::size_t (*)(unsigned char lead);
-inline std::size_t singleByteCharacter(unsigned char) {
-  return 1;
-}
-std::size_t utf8Character(unsigned char lead);
-
 // Appends up to five lines to the zero-terminated text in popupText (of
 // popupTextSize bytes): one per <text>...</text> followed by
 // <screen_name>...</screen_name>, in document order. The five predefined XML
 // entities are decoded; a name or text is cut to 1023 bytes, never inside a
-// character. Reads the zero-terminated timeline only up to its terminator.
-void extractStatuses(const char* timeline, char* popupText, std::size_t popupTextSize,
-                     CharacterSize characterSize = singleByteCharacter);
+// UTF-8 character. Reads the zero-terminated timeline only up to its terminator.
+void extractStatuses(const char* timeline, char* popupText, std::size_t popupTextSize);

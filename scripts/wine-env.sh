@@ -7,6 +7,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 MR_XVFB_PID=""
+. "$MR_ROOT/scripts/wine-fonts.sh"
 
 # Starts Xvfb unless $DISPLAY is usable (or MR_OWN_DISPLAY=1 asks for our own).
 display_start() {
@@ -52,6 +53,7 @@ wine_start() {
   # of ours in their hands (they would keep a reader waiting forever).
   wineserver -p </dev/null >/dev/null 2>&1 || true
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  wine_fonts || echo "wine: the font links could not be written" >&2
 }
 
 wine_stop() {

@@ -46,35 +46,57 @@ std::uint32_t referenceValue(const char* body) {
   return value;
 }
 
+// The character that starts at p, which is moved past it; 0 for a
+// reference that names none.
+std::uint32_t nextCharacter(const char*& p) {
+  if (p[0] != '&' || p[1] != '#') return static_cast<unsigned char>(*p++);
+  char body[referenceBodySize] = {};
+  std::size_t length = 0;
+  for (++p; *p && *p != ';'; ++p) {
+    if (*p != '#' && length < referenceBodySize - 1) body[length++] = *p;
+  }
+  if (*p == ';') ++p;
+  return referenceValue(body);
+}
+
+// The UTF-8 form of a code point that is not a surrogate; returns its length.
+std::size_t encodeUtf8(std::uint32_t c, unsigned char* bytes) {
+  if (c < 0x80) {
+    bytes[0] = static_cast<unsigned char>(c);
+    return 1;
+  }
+  if (c < 0x800) {
+    bytes[0] = static_cast<unsigned char>(0xC0 | c >> 6);
+    bytes[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    bytes[0] = static_cast<unsigned char>(0xE0 | c >> 12);
+    bytes[1] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
+    bytes[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  bytes[0] = static_cast<unsigned char>(0xF0 | c >> 18);
+  bytes[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
+  bytes[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
+  bytes[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+  return 4;
+}
+
 }  // namespace
 
-std::size_t expandCharRefs(const char* input, char16_t* output, std::size_t capacity) {
-  const std::size_t limit = capacity - 1;  // room for the terminator
+std::size_t decodeCharRefs(const char* input, char* output, std::size_t outputSize) {
+  if (outputSize == 0) return 0;
+  const std::size_t limit = outputSize - 1;  // room for the terminator
   std::size_t used = 0;
   const char* p = input;
   while (*p) {
-    char16_t units[2];
-    std::size_t count = 0;
-    if (p[0] == '&' && p[1] == '#') {
-      char body[referenceBodySize] = {};
-      std::size_t length = 0;
-      for (++p; *p && *p != ';'; ++p) {
-        if (*p != '#' && length < referenceBodySize - 1) body[length++] = *p;
-      }
-      if (*p == ';') ++p;
-      std::uint32_t value = referenceValue(body);
-      if (value > 0xFFFF) {
-        value -= 0x10000;
-        units[count++] = static_cast<char16_t>(0xD800 + (value >> 10));
-        units[count++] = static_cast<char16_t>(0xDC00 + (value & 0x3FF));
-      } else if (value != 0) {
-        units[count++] = static_cast<char16_t>(value);
-      }
-    } else {
-      units[count++] = static_cast<unsigned char>(*p++);
-    }
+    const std::uint32_t character = nextCharacter(p);
+    if (character == 0) continue;
+    unsigned char bytes[4];
+    const std::size_t count = encodeUtf8(character, bytes);
     if (used + count > limit) break;
-    for (std::size_t i = 0; i < count; ++i) output[used++] = units[i];
+    for (std::size_t i = 0; i < count; ++i) output[used++] = static_cast<char>(bytes[i]);
   }
   output[used] = 0;
   return used;

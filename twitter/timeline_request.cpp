@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "shell/account.h"
-#include "twitter/decode_char_refs.h"
+#include "twitter/char_refs.h"
 #include "twitter/http_session.h"
 #include "twitter/http_text.h"
 #include "twitter/service.h"

@@ -4,7 +4,7 @@ import os
 import subprocess
 import tempfile
 
-from harness import WINHELPER, WinHelperError, list_windows, wh, wine_command
+from harness import WINHELPER, WinHelperError, list_windows, wh, wine, wine_command
 
 LIGHT_BLUE = (154, 190, 255)
 CLIENT_EDGE = 2  # the sunken client edge takes two pixels on each side
@@ -102,25 +102,50 @@ class Picture:
         i = (y * self.width + x) * 3
         return tuple(self.pixels[i:i + 3])
 
-    def dark_rows(self, left, top, right, bottom):
-        """Rows (relative to top) of the rectangle that hold dark pixels."""
-        return [y - top for y in range(top, bottom)
-                if any(max(self.at(x, y)) < 100 for x in range(left, right))]
+    def rows(self, left, top, right, bottom):
+        """The rectangle's pixels, one bytes object of RGB triples per row."""
+        return [self.pixels[(y * self.width + left) * 3:(y * self.width + right) * 3]
+                for y in range(top, bottom)]
 
     def dark_pixels(self, left, top, right, bottom):
         return sum(1 for y in range(top, bottom) for x in range(left, right)
                    if max(self.at(x, y)) < 100)
 
 
-def bands(rows):
-    """Runs of consecutive row numbers: the text lines of a picture."""
-    runs = []
-    for row in rows:
-        if runs and row == runs[-1][1] + 1:
-            runs[-1][1] = row
-        else:
-            runs.append([row, row])
-    return runs
+def reference(text, height, locale=None, width=150):
+    """The popup's picture as it should be, drawn apart by winhelper drawtext in
+    the same message font (under the same locale, which may change the font):
+    (measured text height, rows of RGB bytes of the width x height window,
+    client origin at the top left)."""
+    env = dict(os.environ, LANG=locale, LC_ALL=locale) if locale else None
+    done = wine(WINHELPER, 'drawtext', text.encode('utf-8').hex(), width, height, env=env)
+    assert done.returncode == 0, f'winhelper drawtext -> {done.returncode}'
+    lines = done.stdout.decode('ascii').split()
+    return int(lines[1]), [bytes.fromhex(row) for row in lines[2:]]
+
+
+def full_height(text, locale=None):
+    """The height the popup rises to for text: its measured height and a
+    margin, at least 100."""
+    return max(reference(text, 1, locale)[0] + 10, 100)
+
+
+def check_text_as_drawn(test, picture, rect, text, locale=None):
+    """The popup standing at rect shows exactly the reference picture of text,
+    within its client area. Returns the reference's measured text height."""
+    left, top, right, bottom = rect
+    text_height, expected = reference(text, bottom - top, locale)
+    inside = (left + CLIENT_EDGE, top + CLIENT_EDGE, right - CLIENT_EDGE, bottom - CLIENT_EDGE)
+    width = inside[2] - inside[0]
+    if text.strip():
+        test.assertTrue(any(min(row[i:i + 3]) < 100 and max(row[i:i + 3]) < 100
+                            for row in expected for i in range(0, width * 3, 3)),
+                        f'the reference of {text!r} shows no text')
+    seen = picture.rows(*inside)
+    wrong = [y for y, row in enumerate(seen) if row != expected[y][:width * 3]]
+    test.assertTrue(not wrong, f'{len(wrong)} rows differ from the reference of {text!r}, '
+                            f'the first at y={wrong[:1]}')
+    return text_height
 
 
 def check_one_slide(test, samples, full_height=None):

@@ -19,18 +19,10 @@
 #include <string>
 
 #include "shell/account.h"
-#include "twitter/decode_char_refs.h"
+#include "tests/peers/hex_text.h"
+#include "twitter/char_refs.h"
 #include "twitter/status_request.h"
 #include "twitter/timeline_request.h"
-
-static std::string fromHex(const char* hex) {
-  std::string bytes;
-  for (std::size_t i = 0; hex[i] && hex[i + 1]; i += 2) {
-    char pair[3] = {hex[i], hex[i + 1], 0};
-    bytes.push_back(static_cast<char>(std::strtoul(pair, nullptr, 16)));
-  }
-  return bytes;
-}
 
 static void printHex(const char* label, const char* text) {
   std::printf("%s ", label);

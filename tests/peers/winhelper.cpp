@@ -28,6 +28,11 @@
 //   winhelper still CLASS H STILL MS    waits up to MS for a visible window of CLASS that is H
 //                                       pixels high (0: any) and has not moved for STILL ms;
 //                                       prints l t r b
+//   winhelper drawtext HEXUTF8 W H      draws the text as a reference for the popup's paint: a
+//                                       W x H picture with the popup's gradient and the text in
+//                                       the message font, by DrawTextW with the popup's flags;
+//                                       prints "height N" (the measured text height) and then
+//                                       H lines of W pixels, each "rrggbb", in hex
 //   winhelper track CLASS MS            waits up to MS for the window, then until it has been
 //                                       shown and hidden again or MS passed, prints every change:
 //                                       ms l t r b visible foreground-hwnd (ms since the start)
@@ -41,6 +46,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <string>
+
+#include "tests/peers/hex_text.h"
 
 static HWND parseWindow(const char* text) {
   return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text, nullptr, 0)));
@@ -94,6 +101,72 @@ static BOOL CALLBACK listChild(HWND window, LPARAM) {
               GetDlgCtrlID(window), className, text, r.left, r.top, r.right, r.bottom,
               static_cast<unsigned long>(GetWindowLongA(window, GWL_STYLE)));
   return TRUE;
+}
+
+// Drawn on its own from the calls the popup is meant to make, so that a test
+// can hold the popup's pixels against it whatever fonts are installed.
+static int drawText(const std::string& utf8, int width, int height) {
+  std::wstring text(utf8.size() + 1, L'\0');
+  int units =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                          &text[0], static_cast<int>(text.size()));
+  if (units < 0 || (units == 0 && !utf8.empty()) || width <= 0 || height <= 0) return 2;
+  text.resize(static_cast<std::size_t>(units));
+
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!dc || !bitmap) return 1;
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+
+  TRIVERTEX vertices[2] = {{0, 0, 0x9A00, 0xBE00, 0xFF00, 0xFF00},
+                           {width, height, 0xFF00, 0xFF00, 0xFF00, 0xFF00}};
+  GRADIENT_RECT gradient = {0, 1};
+  GradientFill(dc, vertices, 2, &gradient, 1, GRADIENT_FILL_RECT_H);
+
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = 500;  // the form without iPaddedBorderWidth
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+  HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkMode(dc, TRANSPARENT);
+  RECT rect = {0, 0, width, height};
+  RECT measured = rect;
+  int textHeight = DrawTextW(dc, text.c_str(), units, &measured,
+                             DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+  if (height >= textHeight) {
+    rect.top = (height - textHeight) / 2;
+    DrawTextW(dc, text.c_str(), units, &rect, DT_WORDBREAK | DT_NOPREFIX);
+  }
+  GdiFlush();
+
+  std::printf("height %d\n", textHeight);
+  const auto* pixels = static_cast<const unsigned char*>(bits);  // blue, green, red, unused
+  std::string row;
+  for (int y = 0; y < height; ++y) {
+    row.clear();
+    for (int x = 0; x < width; ++x) {
+      const unsigned char* p = pixels + (static_cast<std::size_t>(y) * width + x) * 4;
+      char hex[7];
+      std::snprintf(hex, sizeof hex, "%02x%02x%02x", p[2], p[1], p[0]);
+      row += hex;
+    }
+    std::printf("%s\n", row.c_str());
+  }
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return 0;
 }
 
 static int usage() {
@@ -356,6 +429,9 @@ int main(int argc, char** argv) {
   }
   if ((command == "tip" || command == "balloon") && argc > 2) {
     return printTip(command == "balloon", static_cast<DWORD>(parseNumber(argc, argv, 2)));
+  }
+  if (command == "drawtext" && argc > 4) {
+    return drawText(fromHex(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
   }
   if (command == "workarea") {
     RECT r = {};

@@ -5,70 +5,89 @@
 #include <cstring>
 #include <string>
 
-static std::u16string expand(const std::string& input) {
-  std::u16string output(expandedCapacityFor(input.size()) + 1, u'#');
-  std::size_t units = expandCharRefs(input.c_str(), &output[0], output.size() - 1);
-  EXPECT_EQ(output.back(), u'#') << "wrote past the capacity";
-  EXPECT_EQ(output[units], 0);
-  return output.substr(0, units);
+// The UTF-8 text, its bytes written as they come out of the decoder.
+static std::string decode(const std::string& input) {
+  std::string output(decodedSizeFor(input.size()) + 1, '#');
+  std::size_t length = decodeCharRefs(input.c_str(), &output[0], output.size() - 1);
+  EXPECT_EQ(output.back(), '#') << "wrote past the output";
+  EXPECT_EQ(output[length], 0);
+  return output.substr(0, length);
 }
 
-TEST(CharRefs, DecimalReferencesBecomeTheirCharacters) {
-  EXPECT_EQ(expand("&#12354;"), u"\u3042");
-  EXPECT_EQ(expand("&#65;"), u"A");
-  EXPECT_EQ(expand("caf&#233;"), u"caf\u00E9");
-  EXPECT_EQ(expand("&#256;&#65535;"), u"\u0100\uFFFF");
-  EXPECT_EQ(expand("&#128512;"), u"\U0001F600");
-  EXPECT_EQ(expand("&#1114111;"), u"\U0010FFFF");
+TEST(CharRefs, DecimalReferencesBecomeTheirCharactersInUtf8) {
+  EXPECT_EQ(decode("&#12354;"), "\xE3\x81\x82");
+  EXPECT_EQ(decode("&#1046;&#8364;"), "\xD0\x96\xE2\x82\xAC");
+  EXPECT_EQ(decode("&#128512;"), "\xF0\x9F\x98\x80");  // past U+FFFF: four bytes
+  EXPECT_EQ(decode("&#65;"), "A");
+  EXPECT_EQ(decode("caf&#233;"), "caf\u00E9");
+  EXPECT_EQ(decode("&#256;&#65535;"), "\u0100\uFFFF");
+  EXPECT_EQ(decode("&#1114111;"), "\U0010FFFF");
 }
 
 TEST(CharRefs, HexadecimalReferences) {
-  EXPECT_EQ(expand("&#x3042;&#X3042;&#x41;&#xe9;"), u"\u3042\u3042A\u00E9");
-  EXPECT_EQ(expand("&#x1F600;"), u"\U0001F600");
-  EXPECT_EQ(expand("&#x;&#xg1;"), u"");
+  EXPECT_EQ(decode("&#x3042;&#X3042;&#x41;&#xe9;"), "\u3042\u3042A\u00E9");
+  EXPECT_EQ(decode("&#x1F600;"), "\U0001F600");
+  EXPECT_EQ(decode("&#x;&#xg1;"), "");
 }
 
 TEST(CharRefs, ReferencesThatNameNoCharacterYieldNothing) {
   for (const char* input :
        {"&#0;", "&#-1;", "&#-65;", "&#55296;", "&#57343;", "&#xD800;", "&#1114112;", "&#x110000;",
         "&#4294967361;", "&#;", "&#x;", "&#abc;", "&#", "&#;;"}) {
-    std::u16string expected = std::strcmp(input, "&#;;") == 0 ? u";" : u"";
-    EXPECT_EQ(expand(input), expected) << input;
+    std::string expected = std::strcmp(input, "&#;;") == 0 ? ";" : "";
+    EXPECT_EQ(decode(input), expected) << input;
   }
-  EXPECT_EQ(expand("a&#0;b"), u"ab");
+  EXPECT_EQ(decode("a&#0;b"), "ab");
 }
 
 TEST(CharRefs, NumberSignsDroppedAndTrailingCharactersIgnored) {
-  EXPECT_EQ(expand("&##12354;"), u"\u3042");
-  EXPECT_EQ(expand("&#12#354;"), u"\u3042");
-  EXPECT_EQ(expand("&#12354ab;z"), u"\u3042z");
-  EXPECT_EQ(expand("&# 65;"), u"A");
+  EXPECT_EQ(decode("&##12354;"), "\u3042");
+  EXPECT_EQ(decode("&#12#354;"), "\u3042");
+  EXPECT_EQ(decode("&#12354ab;z"), "\u3042z");
+  EXPECT_EQ(decode("&# 65;"), "A");
 }
 
 TEST(CharRefs, ReferenceWithoutSemicolonRunsToTheEnd) {
-  EXPECT_EQ(expand("x&#65 and more text"), u"xA");
-  EXPECT_EQ(expand("x&#"), u"x");
+  EXPECT_EQ(decode("x&#65 and more text"), "xA");
+  EXPECT_EQ(decode("x&#"), "x");
 }
 
 TEST(CharRefs, OtherTextPassesUnchanged) {
-  EXPECT_EQ(expand("Tom &amp; Jerry &lt;3 & &x; &"), u"Tom &amp; Jerry &lt;3 & &x; &");
-  EXPECT_EQ(expand("\xE9\xFF\x80"), u"\u00E9\u00FF\u0080");
+  EXPECT_EQ(decode("Tom &amp; Jerry &lt;3 & &x; &"), "Tom &amp; Jerry &lt;3 & &x; &");
+  EXPECT_EQ(decode("\xE9\xFF\x80"), "\u00E9\u00FF\u0080");
 }
 
 TEST(CharRefs, LongReferenceBodyKeepsFifteenCharacters) {
   // 40 characters: only the first 15 count, the rest is read past.
-  EXPECT_EQ(expand("&#65" + std::string(36, 'a') + ";b"), u"Ab");
-  EXPECT_EQ(expand("&#" + std::string(15, '0') + "65" + std::string(23, '1') + ";b"), u"b");
-  EXPECT_EQ(expand("&#" + std::string(13, '0') + "65" + std::string(25, '9') + ";b"), u"Ab");
+  EXPECT_EQ(decode("&#65" + std::string(36, 'a') + ";b"), "Ab");
+  EXPECT_EQ(decode("&#" + std::string(15, '0') + "65" + std::string(23, '1') + ";b"), "b");
+  EXPECT_EQ(decode("&#" + std::string(13, '0') + "65" + std::string(25, '9') + ";b"), "Ab");
 }
 
 TEST(CharRefs, FullOutputIsCutBetweenCharacters) {
-  char16_t output[4];
-  EXPECT_EQ(expandCharRefs("abcdef", output, 4), 3u);
-  EXPECT_EQ(std::u16string(output), u"abc");
-  EXPECT_EQ(expandCharRefs("ab&#128512;", output, 4), 2u) << "the pair doesn't fit whole";
-  EXPECT_EQ(std::u16string(output), u"ab");
-  EXPECT_EQ(expandCharRefs("a&#128512;", output, 4), 3u);
-  EXPECT_EQ(std::u16string(output), u"a\U0001F600");
-  EXPECT_EQ(expandCharRefs("abc", output, 1), 0u);
+  // Each case: the input, the output size, what is kept.
+  struct Case {
+    const char* input;
+    std::size_t size;
+    const char* kept;
+  } cases[] = {
+      {"abcdef", 4, "abc"},
+      {"ab&#233;", 4, "ab"},  // a 2-byte character that no longer fits
+      {"a&#233;", 4, "a\u00E9"},
+      {"ab&#12354;", 5, "ab"},  // 3 bytes
+      {"a&#12354;", 5, "a\u3042"},
+      {"ab&#128512;", 6, "ab"},  // 4 bytes
+      {"a&#128512;", 6, "a\U0001F600"},
+      {"\xE9\xE9", 4, "\u00E9"},  // raw bytes take two each
+      {"ab&#128512;c", 6, "ab"},  // nothing after a character that was cut
+      {"abc", 1, ""},
+  };
+  for (const Case& c : cases) {
+    std::string output(c.size + 1, '#');
+    std::size_t length = decodeCharRefs(c.input, &output[0], c.size);
+    EXPECT_EQ(output.substr(0, length), c.kept) << c.input << " in " << c.size;
+    EXPECT_EQ(output[length], 0) << c.input;
+    EXPECT_EQ(output[c.size], '#') << c.input;
+  }
+  EXPECT_EQ(decodeCharRefs("abc", nullptr, 0), 0u);
 }

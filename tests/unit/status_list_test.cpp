@@ -113,18 +113,17 @@ TEST(StatusList, CutCountsDecodedBytesAndNeverSplitsACharacter) {
   for (int i = 0; i < 204; ++i) entities += "&amp;";
   EXPECT_EQ(extract(timeline({status("a", entities)})), "a: " + std::string(204, '&') + "\n");
 
-  // 1022 single bytes, then a three-byte UTF-8 character that no longer fits.
-  std::string text = std::string(1022, 'x') + "\xE3\x81\x82" + "tail";
-  std::vector<char> out(popupTextSize, 0);
-  extractStatuses(timeline({status("a", text)}).c_str(), out.data(), out.size(), utf8Character);
-  EXPECT_EQ(std::string(out.data()), "a: " + std::string(1022, 'x') + "\n");
-
-  // A double-byte code page: 1021 bytes, then a two-byte character that fits.
-  auto doubleByte = [](unsigned char lead) -> std::size_t { return lead >= 0x81 ? 2 : 1; };
-  std::string sjis = std::string(1021, 'x') + "\x82\xA0" + "\x82\xA2";
-  out.assign(popupTextSize, 0);
-  extractStatuses(timeline({status("a", sjis)}).c_str(), out.data(), out.size(), doubleByte);
-  EXPECT_EQ(std::string(out.data()), "a: " + std::string(1021, 'x') + "\x82\xA0\n");
+  // A 2-, 3- and 4-byte UTF-8 character across the 1023rd byte is left out
+  // whole; one that ends exactly on it is kept.
+  for (std::string character : {"\u00E9", "\u3042", "\U0001F600"}) {
+    const std::size_t size = character.size();
+    for (std::size_t before : {1023 - size + 1, 1023 - size}) {
+      std::string kept = std::string(before, 'x') + (before + size <= 1023 ? character : "");
+      EXPECT_EQ(extract(timeline({status("a", std::string(before, 'x') + character + "tail")})),
+                "a: " + kept + "\n")
+          << size << "-byte character after " << before << " bytes";
+    }
+  }
 }
 
 TEST(StatusList, FiveLongestLinesFitThePopupText) {
