@@ -46,10 +46,41 @@ std::uint32_t referenceValue(const char* body) {
   return value;
 }
 
+// The length of the well-formed UTF-8 sequence at p (shortest form, no
+// surrogate, at most U+10FFFF), with its code point in c; 0 when there is none.
+std::size_t utf8Sequence(const char* p, std::uint32_t& c) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  std::size_t length;
+  std::uint32_t smallest;
+  if (u[0] >= 0xC2 && u[0] <= 0xDF) {
+    length = 2, smallest = 0x80, c = u[0] & 0x1Fu;
+  } else if (u[0] >= 0xE0 && u[0] <= 0xEF) {
+    length = 3, smallest = 0x800, c = u[0] & 0x0Fu;
+  } else if (u[0] >= 0xF0 && u[0] <= 0xF4) {
+    length = 4, smallest = 0x10000, c = u[0] & 0x07u;
+  } else {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((u[i] & 0xC0) != 0x80) return 0;  // also stops at the terminator
+    c = c << 6 | (u[i] & 0x3Fu);
+  }
+  if (c < smallest || c > largestCodePoint || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  return length;
+}
+
 // The character that starts at p, which is moved past it; 0 for a
-// reference that names none.
+// reference that names none. The document is UTF-8; a byte that starts no
+// well-formed sequence is taken as the Latin-1 character of its value.
 std::uint32_t nextCharacter(const char*& p) {
-  if (p[0] != '&' || p[1] != '#') return static_cast<unsigned char>(*p++);
+  if (p[0] != '&' || p[1] != '#') {
+    std::uint32_t c;
+    if (const std::size_t length = utf8Sequence(p, c)) {
+      p += length;
+      return c;
+    }
+    return static_cast<unsigned char>(*p++);
+  }
   char body[referenceBodySize] = {};
   std::size_t length = 0;
   for (++p; *p && *p != ';'; ++p) {

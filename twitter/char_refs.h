@@ -14,8 +14,9 @@ constexpr std::size_t referenceBodySize = 16;  // 15 characters and the terminat
 // sign allowed) or a hexadecimal one ("x3042", "X3042") names the character;
 // characters after the digits don't change the value. A value of 1 to 0x10FFFF
 // that is not a surrogate becomes that character; any other reference yields
-// nothing. Every other byte is the character of the same value, so raw bytes
-// 0x80-0xFF read as U+0080-U+00FF. No character is ever replaced by another.
+// nothing. Text outside references is UTF-8, as the document declares: a
+// well-formed sequence is kept as it is, and any other byte 0x80-0xFF reads as
+// U+0080-U+00FF. No character is ever replaced by another.
 //
 // When output is full the text is cut, never inside a character.
 std::size_t decodeCharRefs(const char* input, char* output, std::size_t outputSize);

@@ -57,6 +57,16 @@ TEST(CharRefs, OtherTextPassesUnchanged) {
   EXPECT_EQ(decode("\xE9\xFF\x80"), "\u00E9\u00FF\u0080");
 }
 
+TEST(CharRefs, RawUtf8IsKeptAndOtherBytesReadAsLatin1) {
+  EXPECT_EQ(decode("caf\xC3\xA9 \xE3\x81\x82 \xF0\x9F\x98\x80"), "caf\u00E9 \u3042 \U0001F600");
+  // not well-formed: each byte is its own character
+  EXPECT_EQ(decode("\xC3"), "\u00C3");                                // cut by the end
+  EXPECT_EQ(decode("\xC3&#65;"), "\u00C3A");                          // cut by a reference
+  EXPECT_EQ(decode("\xC0\xAF"), "\u00C0\u00AF");                      // overlong '/'
+  EXPECT_EQ(decode("\xED\xA0\x80"), "\u00ED\u00A0\u0080");            // a surrogate
+  EXPECT_EQ(decode("\xF4\x90\x80\x80"), "\u00F4\u0090\u0080\u0080");  // past U+10FFFF
+}
+
 TEST(CharRefs, LongReferenceBodyKeepsFifteenCharacters) {
   // 40 characters: only the first 15 count, the rest is read past.
   EXPECT_EQ(decode("&#65" + std::string(36, 'a') + ";b"), "Ab");
