@@ -465,7 +465,7 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
     lines += [
         '## Start-up',
         '',
-        'From the launch (`wine MoodRelayer.exe`, wall clock just before it) to the tray',
+        'From the launch (its Wine loader started, wall clock just before it) to the tray',
         'icon being held by the shell (`winhelper waittray`, which looks every 2 ms and',
         'was started a second before). The program adds its icon before its first,',
         'synchronous timeline request, which is not in this figure. Baseline:',

@@ -12,8 +12,8 @@ import tempfile
 import time
 import unittest
 
-SOURCE = os.environ.get('MR_SOURCE_DIR') or os.path.join(
-    os.path.dirname(os.path.abspath(__file__)), '..', '..')
+SOURCE = os.environ.get('MR_SOURCE_DIR') or os.path.dirname(
+    os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 # The build whose program is under test (x86_64 or i686), and the build of the
 # test world that runs beside it (the 64-bit one, unless told otherwise).
 BUILD = os.environ.get('MR_BUILD_DIR') or os.path.join(SOURCE, 'build', 'windows')
@@ -74,7 +74,7 @@ def program_pid(process, exe, timeout=10.0):
             return False
         if first.startswith(b'z:'):
             first = first[2:].replace(b'\\', b'/')
-        return first == wanted
+        return os.path.normpath(first) == wanted
 
     # Until Wine has set the process up, its command line is the loader's.
     deadline = time.monotonic() + timeout
