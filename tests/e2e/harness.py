@@ -65,13 +65,20 @@ def program_pid(process, exe, timeout=10.0):
     which is unique here: every scenario runs its own copy. Raises rather than
     give the pid of another process."""
     wanted = os.path.abspath(exe).lower().encode()
+    # Under QEMU's user mode (where the machine runs no i386 programs itself) a
+    # 32-bit program's process shows QEMU's command line: qemu-i386, the Wine
+    # loader, the program.
+    emulated = pe_machine(exe) == 0x14c
 
     def runs_it(pid):
         try:
             with open(f'/proc/{pid}/cmdline', 'rb') as f:
-                first = f.read().split(b'\0')[0].lower()
+                args = f.read().lower().split(b'\0')
         except OSError:
             return False
+        if emulated and os.path.basename(args[0]).startswith(b'qemu-') and len(args) > 2:
+            args = args[2:]
+        first = args[0]
         if first.startswith(b'z:'):
             first = first[2:].replace(b'\\', b'/')
         return os.path.normpath(first) == wanted
