@@ -44,7 +44,8 @@ PostOutcome postMood(PostSteps& steps, std::int64_t setAt) {
       return outcome;
     }
     // The last try comes at the 15-minute mark, not after it.
-    const std::int64_t wait = retryDelayMs(failures) < left ? retryDelayMs(failures) : left;
+    const std::int64_t delay = retryDelayMs(failures);
+    const std::int64_t wait = delay < left ? delay : left;
     steps.report({MoodReport::State::waiting, outcome, status, wait, false});
     if (!steps.pause(wait)) return outcome;
   }
