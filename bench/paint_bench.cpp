@@ -87,15 +87,16 @@ int main() {
   HGDIOBJ old = SelectObject(dc, font);
   SetBkMode(dc, TRANSPARENT);
   std::size_t units = 0;
-  measure("  UTF-8 to UTF-16", rounds, [&] { units += wideText(popupText).size(); });
-  const std::wstring wide = wideText(popupText);
+  static wchar_t wide[popupTextSize];
+  measure("  UTF-8 to UTF-16", rounds,
+          [&] { units += wideText(popupText, wide, popupTextSize); });
   measure("  measure text (DT_CALCRECT)", rounds, [&] {
     RECT r = {0, 0, 150, 100};
-    DrawTextW(dc, wide.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+    DrawTextW(dc, wide, -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
   });
   measure("  draw text", rounds, [&] {
     RECT r = {0, 0, 150, 100};
-    DrawTextW(dc, wide.c_str(), -1, &r, DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextW(dc, wide, -1, &r, DT_WORDBREAK | DT_NOPREFIX);
   });
   if (units == 0) return 1;  // keeps the conversion from being optimized away
   SelectObject(dc, old);

@@ -2,8 +2,8 @@
 // The timeline popup: first request, window, poll cycle, slide and paint.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 
 constexpr char popupClassName[] = "fadeWindow";  // class and title
 constexpr UINT_PTR slideTimerId = 16;
@@ -43,7 +43,9 @@ void paintPopup(HWND window);
 // The two costly pieces of a paint, also timed on their own by the frame benchmark.
 void fillGradient(HDC dc, int width, int height);
 HFONT createMessageFont();                // the system's message-box font; the caller deletes it
-std::wstring wideText(const char* utf8);  // popupText as DrawTextW takes it
+// popupText as DrawTextW takes it: the UTF-16 units written into wide
+// (capacity units, terminator included), not counting the terminator.
+int wideText(const char* utf8, wchar_t* wide, int capacity);
 
 // The lines of the timeline document in timelineBuffer, appended to popupText.
 void extractStatuses(const char* timeline);

@@ -1,6 +1,7 @@
 #include "popup/popup.h"
 
 #include "popup/popup_rules.h"
+#include "popup/status_list.h"
 
 // The form without the padded border, which every version accepts.
 static_assert(sizeof(NONCLIENTMETRICSW) == 500, "NONCLIENTMETRICSW of 500 bytes expected");
@@ -42,14 +43,16 @@ HFONT createMessageFont() {
 }
 
 // UTF-8 to UTF-16, characters past U+FFFF as surrogate pairs.
-std::wstring wideText(const char* utf8) {
-  const int units = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  if (units <= 1) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], units);
-  wide.resize(static_cast<std::size_t>(units - 1));  // without the terminator
-  return wide;
+int wideText(const char* utf8, wchar_t* wide, int capacity) {
+  if (capacity <= 0) return 0;
+  const int units = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, capacity);
+  wide[capacity - 1] = 0;
+  return units > 0 ? units - 1 : 0;  // 0 also when it did not fit, which popupText always does
 }
+
+// The popup's text as drawn: each UTF-8 byte gives at most one UTF-16 unit.
+// Kept here, not made on each paint: a paint never fails for want of memory.
+static wchar_t paintText[popupTextSize];
 
 void paintPopup(HWND window) {
   PAINTSTRUCT paint;
@@ -67,15 +70,15 @@ void paintPopup(HWND window) {
 
   // Drawn as Unicode, so every character shows as sent whatever the code page.
   // The timeline is data, not a label: an '&' is shown, never a mnemonic.
-  const std::wstring text = wideText(popupText != nullptr ? popupText : "");
-  const int length = static_cast<int>(text.size());
+  const int length = wideText(popupText != nullptr ? popupText : "", paintText, popupTextSize);
+  const wchar_t* text = paintText;
   RECT measured = layout;
-  const int textHeight = DrawTextW(dc, text.c_str(), length, &measured,
+  const int textHeight = DrawTextW(dc, text, length, &measured,
                                    DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
   popupHeight = fullPopupHeight(textHeight);
   if (auto top = textTop(height, textHeight)) {
     layout.top = *top;
-    DrawTextW(dc, text.c_str(), length, &layout, DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextW(dc, text, length, &layout, DT_WORDBREAK | DT_NOPREFIX);
   }
 
   SelectObject(dc, previousFont);

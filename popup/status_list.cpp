@@ -1,7 +1,8 @@
 #include "popup/status_list.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "base/text_buffer.h"
 
 namespace {
 
@@ -101,9 +102,8 @@ void extractStatuses(const char* timeline, char* popupText, std::size_t popupTex
     copyField(nameBegin, nameEnd, name);
     cursor = nameEnd + (sizeof nameClose - 1);
 
-    int length = std::snprintf(line, sizeof line, "%s: %s\n", name, text);
-    if (length < 0) return;
-    std::size_t lineLength = static_cast<std::size_t>(length);
+    const std::size_t lineLength =
+        TextBuffer(line, sizeof line).text(name).text(": ").text(text).text("\n").length();
     if (textLength + lineLength + 1 > popupTextSize) return;  // only whole lines
     std::memcpy(popupText + textLength, line, lineLength + 1);
     textLength += lineLength;

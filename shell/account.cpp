@@ -4,11 +4,11 @@
 
 char userName[accountFieldSize];
 char userPassword[accountFieldSize];
-std::mutex accountLock;
+Lock accountLock;
 
 AccountCopy copyAccount() {
   AccountCopy copy;
-  std::lock_guard<std::mutex> hold(accountLock);
+  Hold hold(accountLock);
   std::memcpy(copy.name, userName, sizeof copy.name);
   std::memcpy(copy.password, userPassword, sizeof copy.password);
   copy.name[accountFieldSize - 1] = 0;

@@ -3,13 +3,13 @@
 // The settings dialog rewrites them on the main thread while requests on other
 // threads read them, so both go under accountLock: a request sees the old pair
 // or the new pair, never half of each.
-#include <mutex>
+#include "base/lock.h"
 
 constexpr int accountFieldSize = 256;  // bytes, terminator included
 
 extern char userName[accountFieldSize];
 extern char userPassword[accountFieldSize];
-extern std::mutex accountLock;
+extern Lock accountLock;
 
 struct AccountCopy {
   char name[accountFieldSize];

@@ -5,7 +5,7 @@
 #include "shell/tray.h"
 
 void loadSettings() {
-  std::lock_guard<std::mutex> hold(accountLock);
+  Hold hold(accountLock);
   GetPrivateProfileStringA(appName, "username", "", userName, accountFieldSize, settingsPath);
   GetPrivateProfileStringA(appName, "password", "", userPassword, accountFieldSize, settingsPath);
 }
@@ -19,7 +19,7 @@ static void acceptSettings(HWND dialog) {
   {
     // Memory first: requests started from now on use the new pair even when
     // the file below cannot be written.
-    std::lock_guard<std::mutex> hold(accountLock);
+    Hold hold(accountLock);
     GetDlgItemTextA(dialog, userNameEditId, userName, accountFieldSize);
     GetDlgItemTextA(dialog, userPasswordEditId, userPassword, accountFieldSize);
   }

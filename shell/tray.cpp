@@ -2,11 +2,9 @@
 
 #include <shellapi.h>
 
+#include "base/lock.h"
+#include "base/text_buffer.h"
 #include "shell/app.h"
-
-#include <cstdio>
-#include <cstring>
-#include <mutex>
 
 // Main thread only. The tooltip as shown, kept for a shell that restarts.
 static char trayTip[128];
@@ -14,7 +12,7 @@ static bool accountBalloonShown;
 
 // The last mood's state, from the posting threads. The message that tells the
 // main thread carries nothing, so one posted by anybody else can do no harm.
-static std::mutex moodStateLock;
+static Lock moodStateLock;
 static char moodLine[trayLineSize];
 static bool moodAccountRefused;
 
@@ -66,7 +64,7 @@ void onTrayCallback(HWND window, WPARAM iconId, LPARAM mouseMessage) {
 
 void reportMoodState(const char* line, bool accountRefused) {
   {
-    std::lock_guard<std::mutex> hold(moodStateLock);
+    Hold hold(moodStateLock);
     lstrcpynA(moodLine, line, sizeof moodLine);
     moodAccountRefused = moodAccountRefused || accountRefused;
   }
@@ -77,14 +75,14 @@ void onMoodState(HWND window) {
   char line[trayLineSize];
   bool accountRefused;
   {
-    std::lock_guard<std::mutex> hold(moodStateLock);
+    Hold hold(moodStateLock);
     lstrcpynA(line, moodLine, sizeof line);
     accountRefused = moodAccountRefused;
     moodAccountRefused = false;
   }
   if (line[0] == 0) return;
   NOTIFYICONDATAA icon = iconRecord(window, NIF_TIP);
-  std::snprintf(trayTip, sizeof trayTip, "%s\n%s", appName, line);
+  TextBuffer(trayTip, sizeof trayTip).text(appName).text("\n").text(line);
   lstrcpynA(icon.szTip, trayTip, sizeof icon.szTip);
   Shell_NotifyIconA(NIM_MODIFY, &icon);
   if (accountRefused) onAccountRefused(window);

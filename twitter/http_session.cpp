@@ -11,8 +11,9 @@ void setTimeouts(HINTERNET handle) {
   // Wine ignores these on the session handle; on the connection and the
   // request they hold.
   DWORD timeout = serviceTimeoutMs;
-  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                       INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+  const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                           INTERNET_OPTION_RECEIVE_TIMEOUT};
+  for (DWORD option : options) {
     InternetSetOptionA(handle, option, &timeout, sizeof timeout);
   }
 }

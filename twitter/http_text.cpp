@@ -1,6 +1,6 @@
 #include "twitter/http_text.h"
 
-#include <cstdio>
+#include "base/text_buffer.h"
 
 namespace {
 
@@ -46,12 +46,12 @@ std::size_t formatIfModifiedSince(std::int32_t time, char* line) {
   }
   const CivilDate date = civilFromDays(days);
   const int weekday = static_cast<int>(((days % 7) + 7) % 7);  // 1970-01-01 was a Thursday
-  int length = std::snprintf(
-      line, headerLineSize, "If-Modified-Since: %s, %02d %s %04lld %02d:%02d:%02d GMT",
-      dayNames[weekday], date.day, monthNames[date.month - 1], static_cast<long long>(date.year),
-      static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
-      static_cast<int>(secondOfDay % 60));
-  return length < 0 ? 0 : static_cast<std::size_t>(length);
+  TextBuffer text(line, headerLineSize);
+  text.text("If-Modified-Since: ").text(dayNames[weekday]).text(", ").number(date.day, 2);
+  text.text(" ").text(monthNames[date.month - 1]).text(" ").number(date.year, 4);
+  text.text(" ").number(secondOfDay / 3600, 2).text(":").number(secondOfDay / 60 % 60, 2);
+  text.text(":").number(secondOfDay % 60, 2).text(" GMT");
+  return text.length();
 }
 
 std::int64_t leadingDecimal(const char* text) {

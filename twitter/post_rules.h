@@ -3,11 +3,8 @@
 // again, when, and when it is given up; the turns that keep posts in the order
 // their moods were set; and the tooltip line that tells the user. Plain C++
 // with the clock and the waits passed in, so that it is unit-tested natively.
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
-#include <set>
 
 enum class PostOutcome {
   posted,          // 2xx
@@ -39,50 +36,48 @@ struct MoodReport {
   bool gaveUp;             // notPosted: its 15 minutes ran out
 };
 
-// The steps one mood's posting needs from the outside world. Times are
-// milliseconds of a monotonic clock.
-class PostSteps {
- public:
-  virtual ~PostSteps() = default;
-  virtual std::int64_t now() = 0;
-  // One try: sends the post and classifies what came of it; status gets the
-  // answer's code (0 without one).
-  virtual PostOutcome tryOnce(int& status) = 0;
-  // Waits; false when the program ends meanwhile.
-  virtual bool pause(std::int64_t ms) = 0;
-  virtual void report(const MoodReport& report) = 0;
-};
-
 // Posts one mood, set at `setAt`, whose turn has come: tries, and tries again
 // after each failure that surely did not reach the service, 5 s after the
 // first and then twice as long each time (at most 60 s), the last try at the
 // 15-minute mark. A mood already 15 minutes old is given up untried. Returns
 // the last outcome; a mood dropped because the program ends gives unreachable.
-PostOutcome postMood(PostSteps& steps, std::int64_t setAt);
+//
+// Steps are the outside world, times in milliseconds of a monotonic clock:
+//   std::int64_t now();
+//   PostOutcome tryOnce(int& status);  // one try; status gets the answer's code, 0 without one
+//   bool pause(std::int64_t ms);       // false when the program ends meanwhile
+//   void report(const MoodReport&);
+// (A template rather than virtual functions: the program has no other use for them.)
+template <class Steps>
+PostOutcome postMood(Steps& steps, std::int64_t setAt) {
+  const std::int64_t deadline = setAt + giveUpAfterMs;
+  // Set so long ago, behind others, that its time ran out before its turn.
+  if (steps.now() >= deadline) {
+    steps.report({MoodReport::State::notPosted, PostOutcome::unreachable, 0, 0, true});
+    return PostOutcome::unreachable;
+  }
+  for (int failures = 1;; ++failures) {
+    int status = 0;
+    const PostOutcome outcome = steps.tryOnce(status);
+    if (!isRetried(outcome)) {
+      const auto state =
+          outcome == PostOutcome::posted ? MoodReport::State::posted : MoodReport::State::notPosted;
+      steps.report({state, outcome, status, 0, false});
+      return outcome;
+    }
+    const std::int64_t left = deadline - steps.now();
+    if (left <= 0) {
+      steps.report({MoodReport::State::notPosted, outcome, status, 0, true});
+      return outcome;
+    }
+    // The last try comes at the 15-minute mark, not after it.
+    const std::int64_t delay = retryDelayMs(failures);
+    const std::int64_t wait = delay < left ? delay : left;
+    steps.report({MoodReport::State::waiting, outcome, status, wait, false});
+    if (!steps.pause(wait)) return outcome;
+  }
+}
 
 // The second tooltip line for a report, zero-terminated within `size` bytes.
 // postedAt: the time of the post as the system writes it (short format).
 void formatMoodLine(const MoodReport& report, const char* postedAt, char* out, std::size_t size);
-
-// Turns: each mood takes a ticket when it is set and posts only when every
-// mood set before it is done (posted or given up). Waits block, never spin;
-// stop() releases every waiter at once, for the program's end.
-class PostTurns {
- public:
-  std::uint64_t take();
-  // Blocks until the ticket's turn; false when stopped.
-  bool await(std::uint64_t ticket);
-  // The ticket's mood is done (or never started): the next one may go.
-  void finish(std::uint64_t ticket);
-  // Sleeps up to ms; false (at once) when stopped.
-  bool pause(std::int64_t ms);
-  void stop();
-
- private:
-  std::mutex lock_;
-  std::condition_variable changed_;
-  std::uint64_t next_ = 0;
-  std::uint64_t serving_ = 0;
-  std::set<std::uint64_t> finishedEarly_;  // done before their turn came
-  bool stopped_ = false;
-};

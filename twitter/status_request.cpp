@@ -1,14 +1,13 @@
 #include "twitter/status_request.h"
 
-#include <chrono>
-#include <new>
-
+#include "base/tick_clock.h"
 #include "shell/account.h"
 #include "shell/tray.h"
 #include "twitter/form_encoding.h"
 #include "twitter/http_session.h"
 #include "twitter/http_text.h"
 #include "twitter/post_rules.h"
+#include "twitter/post_turns.h"
 #include "twitter/service.h"
 
 namespace {
@@ -19,16 +18,9 @@ static_assert(sizeof formContentType - 1 == 47, "content type header");
 // The reply is read only to be dropped; this much is plenty for its JSON.
 constexpr std::size_t replyReadCap = 64 * 1024;
 
-// Never destroyed: posting threads may still wait on it while the process ends.
-PostTurns& turns() {
-  static PostTurns* const shared = new PostTurns;
-  return *shared;
-}
-
-std::int64_t monotonicMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
+// Never destroyed (it has no destructor): posting threads may still wait on
+// it while the process ends.
+PostTurns turns;
 
 struct PendingMood {
   std::uint64_t ticket;
@@ -36,15 +28,15 @@ struct PendingMood {
   char* text;
 };
 
-class ServicePostSteps : public PostSteps {
+class ServicePostSteps {
  public:
   explicit ServicePostSteps(const char* text) {
     bodyLength_ = static_cast<DWORD>(buildStatusBody(text, body_));
   }
-  std::int64_t now() override { return monotonicMs(); }
-  bool pause(std::int64_t ms) override { return turns().pause(ms); }
+  std::int64_t now() { return monotonicMs(); }
+  bool pause(std::int64_t ms) { return turns.pause(ms); }
 
-  PostOutcome tryOnce(int& status) override {
+  PostOutcome tryOnce(int& status) {
     const AccountCopy account = copyAccount();
     credentialsSent_ = account.name[0] != 0;
     ServiceRequest request("POST", statusUpdatePath, account,
@@ -63,7 +55,7 @@ class ServicePostSteps : public PostSteps {
     return classifyPost(true, status);
   }
 
-  void report(const MoodReport& report) override {
+  void report(const MoodReport& report) {
     char postedAt[32] = {};
     GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, nullptr, nullptr, postedAt,
                    sizeof postedAt);
@@ -80,35 +72,39 @@ class ServicePostSteps : public PostSteps {
 
 DWORD WINAPI postStatusThread(LPVOID parameter) {
   auto* mood = static_cast<PendingMood*>(parameter);
-  if (turns().await(mood->ticket)) {
+  if (turns.await(mood->ticket)) {
     ServicePostSteps steps(mood->text);
     postMood(steps, mood->setAt);
-    turns().finish(mood->ticket);
+    turns.finish(mood->ticket);
   }
   GlobalFree(mood->text);
-  delete mood;
+  GlobalFree(mood);
   return 0;
 }
 
 }  // namespace
 
 void startMoodPost(char* text) {
-  auto* mood = new (std::nothrow) PendingMood{0, monotonicMs(), text};
+  auto* mood = static_cast<PendingMood*>(GlobalAlloc(GPTR, sizeof(PendingMood)));
   if (!mood) {
     GlobalFree(text);
     return;
   }
-  mood->ticket = turns().take();
-  // Nobody waits for the thread; the turns keep the posts in order.
+  mood->setAt = monotonicMs();
+  mood->text = text;
+  // Started held, and given its ticket only once it exists: a mood whose
+  // thread could not be made takes no turn that the later ones would wait for.
   DWORD threadId = 0;
-  HANDLE poster = CreateThread(nullptr, 0, postStatusThread, mood, 0, &threadId);
-  if (poster) {
-    CloseHandle(poster);
+  HANDLE poster = CreateThread(nullptr, 0, postStatusThread, mood, CREATE_SUSPENDED, &threadId);
+  if (!poster) {
+    GlobalFree(text);
+    GlobalFree(mood);
     return;
   }
-  turns().finish(mood->ticket);  // or every later mood would wait for it
-  GlobalFree(text);
-  delete mood;
+  mood->ticket = turns.take();
+  // Nobody waits for the thread; the turns keep the posts in order.
+  ResumeThread(poster);
+  CloseHandle(poster);
 }
 
 void postMoodNow(const char* text) {
@@ -117,5 +113,5 @@ void postMoodNow(const char* text) {
 }
 
 void stopMoodPosts() {
-  turns().stop();
+  turns.stop();
 }

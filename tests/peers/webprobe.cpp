@@ -31,7 +31,7 @@ static void printHex(const char* label, const char* text) {
 }
 
 static void setAccount(const char* name, const char* password) {
-  std::lock_guard<std::mutex> hold(accountLock);
+  Hold hold(accountLock);
   lstrcpynA(userName, name, accountFieldSize);
   lstrcpynA(userPassword, password, accountFieldSize);
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -20,20 +18,20 @@ TEST(PostRules, OnlyWhatSurelyDidNotArriveIsRetried) {
 
 // A clock that moves only when the post waits or tries; each try answers the
 // next scripted status: 0 no connection, -1 sent but no answer.
-struct ScriptedSteps : PostSteps {
+struct ScriptedSteps {
   ScriptedSteps(std::vector<int> script, std::int64_t tryMs = 0) : script(script), tryMs(tryMs) {}
-  std::int64_t now() override { return clock; }
-  PostOutcome tryOnce(int& status) override {
+  std::int64_t now() { return clock; }
+  PostOutcome tryOnce(int& status) {
     tries.push_back(clock);
     clock += tryMs;
     status = script[tries.size() <= script.size() ? tries.size() - 1 : script.size() - 1];
     return classifyPost(status != 0, status < 0 ? 0 : status);
   }
-  bool pause(std::int64_t ms) override {
+  bool pause(std::int64_t ms) {
     clock += ms;
     return pausesLeft-- != 0;
   }
-  void report(const MoodReport& r) override { reports.push_back(r); }
+  void report(const MoodReport& r) { reports.push_back(r); }
 
   std::vector<int> script;
   std::int64_t tryMs;
@@ -109,40 +107,6 @@ TEST(PostRules, TooltipLinesSayWhatBecameOfTheMood) {
     formatMoodLine(row.first, "14:03", line, sizeof line);
     EXPECT_EQ(std::string(row.second, 7), line);
   }
-}
-
-TEST(PostTurns, MoodsGoInTheOrderOfTheirTickets) {
-  PostTurns turns;
-  std::vector<std::uint64_t> tickets;
-  for (int i = 0; i < 8; ++i) tickets.push_back(turns.take());
-  turns.finish(tickets[3]);  // its thread could not be started: skipped
-  std::mutex lock;
-  std::vector<int> order;
-  std::vector<std::thread> threads;
-  for (int i = 7; i >= 0; --i) {  // started last first
-    if (i == 3) continue;
-    threads.emplace_back([&, i] {
-      if (!turns.await(tickets[i])) return;
-      std::lock_guard<std::mutex> hold(lock);
-      order.push_back(i);
-      turns.finish(tickets[i]);
-    });
-  }
-  for (auto& t : threads) t.join();
-  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 4, 5, 6, 7}));
-}
-
-TEST(PostTurns, StopReleasesEveryWaiterAtOnce) {
-  PostTurns turns;
-  const auto first = turns.take(), second = turns.take();
-  std::atomic<bool> released{false};
-  std::thread blocked([&] { released = !turns.await(second); });
-  std::thread pausing([&] { EXPECT_FALSE(turns.pause(600000)); });
-  turns.stop();
-  blocked.join();
-  pausing.join();
-  EXPECT_TRUE(released);
-  EXPECT_FALSE(turns.await(first));
 }
 
 }  // namespace
