@@ -127,8 +127,8 @@ def own_thread_ids(program):
                 with open(f'/proc/{pid}/task/{tid}/comm') as f:
                     if not f.read().startswith('wine_'):
                         ids.add(int(tid))
-            except FileNotFoundError:
-                pass  # the thread ended meanwhile
+            except (FileNotFoundError, ProcessLookupError):
+                pass  # the thread ended meanwhile (ESRCH when it ends while read)
     except FileNotFoundError:
         return None
     return ids
