@@ -1,11 +1,10 @@
 #include "popup/popup.h"
 
+#include "base/window_class.h"
 #include "popup/popup_rules.h"
 #include "popup/status_list.h"
-#include "shell/account.h"
-#include "shell/app.h"
-#include "shell/tray.h"
-#include "shell/window_class.h"
+#include "resources/resource.h"
+#include "twitter/account.h"
 #include "twitter/timeline_request.h"
 
 #include <ctime>
@@ -23,6 +22,11 @@ char* popupText;
 char* timelineBuffer;
 HWND popupWindow;
 
+// Main thread only: the fetch under way and what to do with its answer.
+static void (*accountRefused)();
+static bool startUpFetch;            // the one before the first slide
+static std::int32_t fetchStartTime;  // taken just before the request
+
 static std::int32_t currentTime() {
   return static_cast<std::int32_t>(std::time(nullptr));
 }
@@ -31,14 +35,14 @@ void extractStatuses(const char* timeline) {
   ::extractStatuses(timeline, popupText, popupTextSize);
 }
 
-// The scan reads up to a terminator: make sure there is one, whatever the
-// request left in the buffer.
-static int fetchTimeline() {
-  int status = fetchFriendsTimeline(timelineBuffer, lastPollTime);
-  timelineBuffer[timelineBufferSize - 1] = 0;
-  // This thread is the only one that writes the name.
-  if (status == 401 && userName[0] != 0) onAccountRefused(mainWindow);
-  return status;
+// The request goes on a thread of its own; its answer comes back as
+// timelineDoneMsg. False when none could be started.
+static bool startFetch(bool startUp) {
+  const std::int32_t startTime = currentTime();
+  if (!startTimelineFetch(popupWindow, timelineDoneMsg, lastPollTime)) return false;
+  startUpFetch = startUp;
+  fetchStartTime = startTime;
+  return true;
 }
 
 bool registerPopupClass(HINSTANCE instance) {
@@ -66,7 +70,8 @@ void startSlide(HWND window) {
   SetTimer(window, slideTimerId, slideTimerMs, nullptr);  // restarts a running one
 }
 
-void setupPopup(HINSTANCE instance, HINSTANCE previousInstance) {
+void setupPopup(HINSTANCE instance, HINSTANCE previousInstance, void (*onAccountRefused)()) {
+  accountRefused = onAccountRefused;
   slideElapsed = 0;
   slideShowTime = defaultSlideShowTime;
   slideRising = true;
@@ -76,24 +81,31 @@ void setupPopup(HINSTANCE instance, HINSTANCE previousInstance) {
   if (popupText == nullptr || timelineBuffer == nullptr) return;  // no popup this run
 
   lastPollTime = 0;
-  const std::int32_t startTime = currentTime();
-  fetchTimeline();  // whatever it answers, the popup slides up once
-  extractStatuses(timelineBuffer);
-  lastPollTime = startTime;
-
   if (previousInstance == nullptr && !registerPopupClass(instance)) return;
   popupWindow = createPopupWindow(instance);
   if (popupWindow == nullptr) return;
-  startSlide(popupWindow);  // the first slide shows the first request's entries
+  // The first request runs while the program already answers; the first slide
+  // waits for its entries.
+  startFetch(true);
   SetTimer(popupWindow, pollTimerId, pollTimerMs, nullptr);
 }
 
-static void pollTimeline(HWND window) {
+void onTimelineDone(HWND window) {
+  int status = 0;
+  if (!takeTimelineResult(status, timelineBuffer)) return;  // not our fetch's message
+  // The name is written on this thread only.
+  if (status == 401 && userName[0] != 0 && accountRefused != nullptr) accountRefused();
+  if (startUpFetch) {
+    // Whatever it answered, the popup slides up once.
+    startUpFetch = false;
+    lastPollTime = fetchStartTime;
+    popupText[0] = 0;
+    extractStatuses(timelineBuffer);
+    startSlide(window);
+    return;
+  }
+  if (!takePollAnswer(status, fetchStartTime, lastPollTime)) return;
   popupText[0] = 0;
-  timelineBuffer[0] = 0;
-  const std::int32_t requestTime = currentTime();
-  const int status = fetchTimeline();
-  if (!takePollAnswer(status, requestTime, lastPollTime)) return;
   extractStatuses(timelineBuffer);
   startSlide(window);  // from wherever the popup is now
 }
@@ -102,7 +114,8 @@ void onPopupTimer(HWND window, UINT_PTR timerId) {
   if (timerId == slideTimerId) {
     slidePopup(window);
   } else if (timerId == pollTimerId) {
-    if (pollDue(pollTicks)) pollTimeline(window);
+    // A poll that falls due while the last one still runs is skipped.
+    if (pollStarts(pollTicks, timelineFetchRunning())) startFetch(false);
   }
 }
 
@@ -119,10 +132,13 @@ LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATEANDEAT;  // a click neither activates the popup nor reaches it
     case WM_COMMAND:
-      if (LOWORD(wParam) == exitCommand) PostQuitMessage(0);
+      if (LOWORD(wParam) == IDM_EXIT) PostQuitMessage(0);
       return 0;
     case WM_TIMER:
       onPopupTimer(window, wParam);
+      return 0;
+    case timelineDoneMsg:
+      onTimelineDone(window);
       return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);

@@ -12,6 +12,8 @@ constexpr UINT_PTR pollTimerId = 17;
 constexpr UINT pollTimerMs = 1000;
 constexpr int popupWidth = 150;
 constexpr int popupMargin = 10;  // between the popup and the work area's right edge
+// A timeline request is done; carries nothing, so one posted by anybody else does no harm.
+constexpr UINT timelineDoneMsg = WM_APP + 3;
 
 // Popup state, main thread only.
 extern RECT workArea;
@@ -27,8 +29,10 @@ extern char* popupText;            // popupTextSize bytes: what the popup shows
 extern char* timelineBuffer;       // timelineBufferSize bytes: the last timeline document
 extern HWND popupWindow;
 
-// Once, before the main loop; runs the first timeline request synchronously.
-void setupPopup(HINSTANCE instance, HINSTANCE previousInstance);
+// Once, before the main loop: the window, the poll timer and the first
+// timeline request, which runs on a thread of its own. onAccountRefused: the
+// service refused the account on a timeline request.
+void setupPopup(HINSTANCE instance, HINSTANCE previousInstance, void (*onAccountRefused)());
 
 // The popup's pieces on their own, for set-up and tests: the class, the hidden
 // window at the bottom right of the work area, the start of a slide.
@@ -38,6 +42,8 @@ void startSlide(HWND window);
 
 LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void onPopupTimer(HWND window, UINT_PTR timerId);
+// timelineDoneMsg: takes the answer, and slides up with it when it asks for that.
+void onTimelineDone(HWND window);
 void slidePopup(HWND window);  // one slide step
 void paintPopup(HWND window);
 // The two costly pieces of a paint, also timed on their own by the frame benchmark.

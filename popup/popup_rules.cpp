@@ -9,6 +9,10 @@ bool pollDue(std::uint32_t& pollTicks) {
   return true;
 }
 
+bool pollStarts(std::uint32_t& pollTicks, bool requestRunning) {
+  return pollDue(pollTicks) && !requestRunning;
+}
+
 bool takePollAnswer(int status, std::int32_t requestTime, std::int32_t& lastPollTime) {
   if (status != 200) return false;
   lastPollTime = requestTime;

@@ -13,6 +13,9 @@ constexpr int popupTextMargin = 10;
 // One tick of the poll timer: counts it and tells whether this tick polls, the
 // 62nd after set-up or after the previous poll. The count starts again then.
 bool pollDue(std::uint32_t& pollTicks);
+// The same, and whether a poll starts: one due while the last still runs is
+// skipped, not queued; the count starts again all the same.
+bool pollStarts(std::uint32_t& pollTicks, bool requestRunning);
 
 // The answer of a poll: only a 200 moves lastPollTime on, to the time taken
 // just before the request, and asks for a new slide (the result).

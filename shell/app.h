@@ -2,9 +2,8 @@
 // Program-wide state of the application shell.
 #include <windows.h>
 
+#include "base/app_name.h"
 #include "shell/settings_path.h"
-
-constexpr char appName[] = "MoodRelayer";  // mutex, window class, INI section, tooltip, agent
 
 extern char settingsPath[settingsPathSize];
 extern HINSTANCE appInstance;  // for the dialog, menu and icon resources
@@ -14,3 +13,9 @@ extern HWND mainWindow;        // hidden; receives menu commands and tray clicks
 int runProgram(HINSTANCE instance, HINSTANCE previousInstance);
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Exit and the end of the session: drops waiting moods, closes requests under
+// way and removes the tray icon.
+void endProgram();
+// The popup's report that the service refused the account.
+void accountRefusedOnTimeline();

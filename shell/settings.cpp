@@ -1,6 +1,6 @@
 #include "shell/settings.h"
 
-#include "shell/account.h"
+#include "twitter/account.h"
 #include "shell/app.h"
 #include "shell/tray.h"
 

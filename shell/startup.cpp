@@ -1,10 +1,13 @@
-#include "shell/account.h"
+// The one place that wires the parts together: the Skype link hands moods to
+// the poster, the poster and the popup report to the tray.
+#include "base/window_class.h"
+#include "popup/popup.h"
 #include "shell/app.h"
 #include "shell/settings.h"
 #include "shell/tray.h"
-#include "shell/window_class.h"
 #include "skype/skype_link.h"
-#include "popup/popup.h"
+#include "twitter/account.h"
+#include "twitter/http_session.h"
 #include "twitter/status_request.h"
 
 #include <cstring>
@@ -14,6 +17,9 @@ HINSTANCE appInstance;
 HWND mainWindow;
 
 static UINT taskbarCreatedMsg;
+
+// How long the end waits for requests under way to let go once closed.
+constexpr DWORD requestsLetGoMs = 500;
 
 static void findSettingsFile() {
   GetModuleFileNameA(nullptr, settingsPath, settingsPathSize);
@@ -43,12 +49,14 @@ int runProgram(HINSTANCE instance, HINSTANCE previousInstance) {
   ShowWindow(mainWindow, SW_HIDE);
   UpdateWindow(mainWindow);
 
+  setMoodReporter(reportMoodState);
+  moodTextPoster = startMoodPost;
   DWORD threadId = 0;
   HANDLE skype = CreateThread(nullptr, 0, skypeThread, mainWindow, 0, &threadId);
   if (skype) CloseHandle(skype);  // nobody waits for it
 
   addTrayIcon(mainWindow);
-  setupPopup(instance, previousInstance);
+  setupPopup(instance, previousInstance, accountRefusedOnTimeline);
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) != 0) {
@@ -56,9 +64,20 @@ int runProgram(HINSTANCE instance, HINSTANCE previousInstance) {
     DispatchMessageA(&message);
   }
 
-  stopMoodPosts();  // moods still waiting are dropped; the process ends now
-  removeTrayIcon(mainWindow);
+  endProgram();
   return static_cast<int>(message.wParam);
+}
+
+// Nobody waits for the network: moods still waiting are dropped, requests
+// under way are closed, and the process ends now.
+void endProgram() {
+  stopMoodPosts();
+  ServiceRequest::cancelAll(requestsLetGoMs);
+  removeTrayIcon(mainWindow);
+}
+
+void accountRefusedOnTimeline() {
+  onAccountRefused(mainWindow);
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -68,6 +87,15 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // at once: nothing here needs saving
+    case WM_ENDSESSION:
+      // Windows may end the process any time after this returns.
+      if (wParam) {
+        endProgram();
+        PostQuitMessage(0);
+      }
       return 0;
     case WM_COMMAND:
       if (LOWORD(wParam) == exitCommand)

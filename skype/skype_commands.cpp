@@ -1,11 +1,10 @@
 #include "skype/notification.h"
 #include "skype/skype_link.h"
-#include "twitter/status_request.h"
 
 #include <cstdint>
 #include <cstring>
 
-void (*moodTextPoster)(char* text) = startMoodPost;
+void (*moodTextPoster)(char* text);
 
 // The command as UTF-8 in a zero-filled block of its own, or null when a block
 // could not be had.
@@ -38,17 +37,19 @@ void sendSkypeCommand(const char* command) {
   copyData.dwData = 0;
   copyData.cbData = static_cast<DWORD>(std::strlen(utf8) + 1);
   copyData.lpData = utf8;
-  LRESULT taken = SendMessageA(skypeApiWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(relayWindow),
-                               reinterpret_cast<LPARAM>(&copyData));
+  DWORD_PTR taken = 0;
+  const LRESULT answered = SendMessageTimeoutA(
+      skypeApiWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(relayWindow),
+      reinterpret_cast<LPARAM>(&copyData), SMTO_NORMAL | SMTO_ABORTIFHUNG, skypeCommandTimeoutMs,
+      &taken);
   // A client that refuses ends the link; the thread quits on its next turn.
-  // One that closed while we waited refused nothing: forget it and search
-  // again, as after any other close.
-  if (taken == 0) {
-    if (IsWindow(skypeApiWindow))
-      SendMessageA(relayWindow, WM_DESTROY, 0, 0);
-    else
-      skypeApiWindow = nullptr;
-  }
+  // One that closed while we waited refused nothing, and one that did not
+  // answer in time is as good as gone: forget it and search again, as after
+  // any other close.
+  if (answered == 0 || !IsWindow(skypeApiWindow))
+    skypeApiWindow = nullptr;
+  else if (taken == 0)
+    SendMessageA(relayWindow, WM_DESTROY, 0, 0);
   GlobalFree(utf8);
 }
 
@@ -68,7 +69,10 @@ LRESULT onSkypeCopyData(HWND, WPARAM sender, LPARAM copyDataAddress) {
                        payload, moodText, size);
 
   // The poster owns the text from here.
-  moodTextPoster(moodText);
+  if (moodTextPoster)
+    moodTextPoster(moodText);
+  else
+    GlobalFree(moodText);
   Sleep(0);
   return 1;
 }

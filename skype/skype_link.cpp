@@ -1,6 +1,6 @@
 #include "skype/skype_link.h"
 
-#include "shell/window_class.h"
+#include "base/window_class.h"
 
 HWND relayWindow;
 UINT discoverMsg;

@@ -8,6 +8,8 @@ constexpr char relayClassName[] = "SkypeSR";
 constexpr char relayWindowTitle[] = "SkypeSendReceiveWindwow";  // spelled so on purpose
 constexpr UINT_PTR discoveryTimerId = 10000;
 constexpr UINT discoveryPeriodMs = 300;
+// How long a command may wait for the client: one that takes longer is taken as gone.
+constexpr UINT skypeCommandTimeoutMs = 3000;
 
 extern HWND relayWindow;     // our hidden window, wParam of everything we send
 extern UINT discoverMsg;     // "SkypeControlAPIDiscover"
@@ -15,7 +17,8 @@ extern UINT attachMsg;       // "SkypeControlAPIAttach"
 extern HWND skypeApiWindow;  // the attached client's API window; 0 while none is
 
 // Where an accepted mood text goes, in the order the moods come: takes over
-// the text (a GlobalAlloc block). startMoodPost; tests put a recorder in its place.
+// the text (a GlobalAlloc block). The shell sets it (to startMoodPost); tests
+// put a recorder in its place.
 extern void (*moodTextPoster)(char* text);
 
 // Thread entry; the parameter (the main window) is not used. Returns when the
@@ -26,7 +29,8 @@ LRESULT CALLBACK relayWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 // Sends one command, given in the OEM code page, to the client as UTF-8. When
 // the client does not take it, the relay window is told to end the thread;
-// when its window is gone by then, the client is forgotten and searched for.
+// when its window is gone by then, or it did not answer within
+// skypeCommandTimeoutMs, the client is forgotten and searched for.
 void sendSkypeCommand(const char* command);
 
 // A WM_COPYDATA at the relay window: starts a posting thread for each mood-text

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/lock.h"
+#include "base/tick_clock.h"
 #include "twitter/http_text.h"
 #include "twitter/service.h"
 
@@ -25,10 +27,21 @@ void setCredentials(HINTERNET request, const AccountCopy& account) {
                      static_cast<DWORD>(std::strlen(account.password)));
 }
 
+// Every request under way, so that the program's end can close them.
+Lock registryLock;
+ServiceRequest* registry = nullptr;
+bool programEnding = false;
+
 }  // namespace
 
 ServiceRequest::ServiceRequest(const char* verb, const char* path, const AccountCopy& account,
                                ConnectionCredentials connectionCredentials) {
+  {
+    Hold hold(registryLock);
+    if (programEnding) return;  // no request starts any more
+    next_ = registry;
+    registry = this;
+  }
   session_ = InternetOpenA(serviceAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (!session_) return;
   const bool withAccount = connectionCredentials == ConnectionCredentials::account;
@@ -38,27 +51,81 @@ ServiceRequest::ServiceRequest(const char* verb, const char* path, const Account
   if (!connection_) return;
   setTimeouts(connection_);
   const char* accepted[] = {acceptedType, nullptr};
-  request_ = HttpOpenRequestA(connection_, verb, path, nullptr, nullptr, accepted,
-                              serviceRequestFlags, reinterpret_cast<DWORD_PTR>(this));
-  if (!request_) return;
+  HINTERNET request = HttpOpenRequestA(connection_, verb, path, nullptr, nullptr, accepted,
+                                       serviceRequestFlags, reinterpret_cast<DWORD_PTR>(this));
+  if (!request) return;
   // Its progress reports tell a connect that timed out from an answer that did not come.
-  InternetSetStatusCallbackA(request_, onStatus);
-  setTimeouts(request_);
-  setCredentials(request_, account);
+  InternetSetStatusCallbackA(request, onStatus);
+  setTimeouts(request);
+  setCredentials(request, account);
+  Hold hold(registryLock);
+  request_ = request;
+  if (cancelled_) InternetCloseHandle(request);  // the program ended meanwhile
 }
 
 ServiceRequest::~ServiceRequest() {
-  if (request_) InternetCloseHandle(request_);
+  {
+    Hold hold(registryLock);
+    for (ServiceRequest** at = &registry; *at != nullptr; at = &(*at)->next_) {
+      if (*at == this) {
+        *at = next_;
+        break;
+      }
+    }
+    if (request_ && !cancelled_) InternetCloseHandle(request_);
+  }
   if (connection_) InternetCloseHandle(connection_);
   if (session_) InternetCloseHandle(session_);
 }
 
+void ServiceRequest::cancelAll(DWORD waitMs) {
+  {
+    Hold hold(registryLock);
+    programEnding = true;
+    for (ServiceRequest* request = registry; request != nullptr; request = request->next_) {
+      if (request->request_ && !request->cancelled_) InternetCloseHandle(request->request_);
+      request->cancelled_ = true;
+    }
+  }
+  for (DWORD waited = 0; waited < waitMs; waited += 20) {
+    {
+      Hold hold(registryLock);
+      if (registry == nullptr) return;
+    }
+    Sleep(20);
+  }
+}
+
+HINTERNET ServiceRequest::handle() {
+  Hold hold(registryLock);
+  return cancelled_ ? nullptr : request_;
+}
+
+void ServiceRequest::limitTo(std::int64_t totalMs) {
+  limitMs_ = totalMs;
+}
+
+bool ServiceRequest::timeLeft() {
+  if (deadline_ == 0) return true;
+  DWORD wait = receiveWaitMs(monotonicMs(), deadline_, serviceTimeoutMs);
+  if (wait == 0) return false;
+  HINTERNET request = handle();
+  if (request) InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &wait, sizeof wait);
+  return true;
+}
+
 bool ServiceRequest::send(const char* headers, const void* body, DWORD bodyLength) {
-  if (!request_) return false;
-  DWORD headersLength = headers ? static_cast<DWORD>(std::strlen(headers)) : 0;
+  if (limitMs_ != 0 && deadline_ == 0) deadline_ = monotonicMs() + limitMs_;
   stage_ = Stage::unknown;
   sendError_ = 0;
-  if (HttpSendRequestA(request_, headers, headersLength, const_cast<void*>(body), bodyLength))
+  if (!timeLeft()) {
+    sendError_ = ERROR_INTERNET_TIMEOUT;
+    return false;
+  }
+  HINTERNET request = handle();
+  if (!request) return false;
+  DWORD headersLength = headers ? static_cast<DWORD>(std::strlen(headers)) : 0;
+  if (HttpSendRequestA(request, headers, headersLength, const_cast<void*>(body), bodyLength))
     return true;
   sendError_ = GetLastError();
   return false;
@@ -90,7 +157,8 @@ void CALLBACK ServiceRequest::onStatus(HINTERNET, DWORD_PTR context, DWORD statu
 bool ServiceRequest::query(DWORD info, char* text) {
   std::memset(text, 0, headerLineSize);
   DWORD length = headerLineSize;
-  if (!request_ || !HttpQueryInfoA(request_, info, text, &length, nullptr)) {
+  HINTERNET request = handle();
+  if (!request || !HttpQueryInfoA(request, info, text, &length, nullptr)) {
     text[0] = 0;
     return false;
   }
@@ -111,10 +179,19 @@ std::size_t ServiceRequest::contentLength() {
 
 std::size_t ServiceRequest::readBody(char* buffer, std::size_t capacity) {
   std::size_t total = 0;
-  while (request_ && total < capacity) {
+  while (total < capacity) {
+    HINTERNET request = handle();
+    if (!request || !timeLeft()) break;
     DWORD wanted = static_cast<DWORD>(capacity - total > 65536 ? 65536 : capacity - total);
+    if (deadline_ != 0) {
+      // A read waits for all it asks for, however slowly it trickles in: ask
+      // only for what has come, so that the time is looked at between reads.
+      DWORD available = 0;
+      if (!InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) break;
+      if (available < wanted) wanted = available;
+    }
     DWORD got = 0;
-    if (!InternetReadFile(request_, buffer + total, wanted, &got) || got == 0) break;
+    if (!InternetReadFile(request, buffer + total, wanted, &got) || got == 0) break;
     total += got;
   }
   return total;

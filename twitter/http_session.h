@@ -6,8 +6,9 @@
 #include <wininet.h>
 
 #include <cstddef>
+#include <cstdint>
 
-#include "shell/account.h"
+#include "twitter/account.h"
 
 class ServiceRequest {
  public:
@@ -23,6 +24,9 @@ class ServiceRequest {
   ServiceRequest(const ServiceRequest&) = delete;
   ServiceRequest& operator=(const ServiceRequest&) = delete;
 
+  // From the next send on, the request may take totalMs in all, the body
+  // included: no send starts and no read waits past that.
+  void limitTo(std::int64_t totalMs);
   // True when a reply came.
   bool send(const char* headers, const void* body, DWORD bodyLength);
   // After a send without a reply: true when it surely never left, because no
@@ -32,11 +36,21 @@ class ServiceRequest {
   int status(char* text);
   // The Content-Length as a hint: 0 when missing or not a count.
   std::size_t contentLength();
-  // Reads the body into buffer until the server is done or capacity bytes are
-  // in; returns the number read.
+  // Reads the body into buffer until the server is done, capacity bytes are
+  // in or the time set by limitTo is up; returns the number read.
   std::size_t readBody(char* buffer, std::size_t capacity);
 
+  // Any thread, as the program ends: closes every request under way, which
+  // ends a send or read blocked in it, and waits up to waitMs for their
+  // threads to let go of them. Nothing may start a request after this.
+  static void cancelAll(DWORD waitMs);
+
  private:
+  // The request handle, or null once cancelAll closed it.
+  HINTERNET handle();
+  // Before a blocking call under limitTo: false when the time is up;
+  // otherwise the receive timeout is what is left, 15 s at most.
+  bool timeLeft();
   bool query(DWORD info, char* text);
   static void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD);
 
@@ -47,6 +61,10 @@ class ServiceRequest {
   HINTERNET request_ = nullptr;
   DWORD sendError_ = 0;
   Stage stage_ = Stage::unknown;  // of the last connection the send used
+  std::int64_t limitMs_ = 0;      // set by limitTo, not started yet
+  std::int64_t deadline_ = 0;     // monotonicMs() by which it must be done; 0: none
+  bool cancelled_ = false;        // under the registry's lock
+  ServiceRequest* next_ = nullptr;  // the registry of requests under way
 };
 
 // A zero-filled heap block for one use, released when it goes out of scope.

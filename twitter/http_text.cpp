@@ -66,6 +66,12 @@ std::int64_t leadingDecimal(const char* text) {
   return negative ? -value : value;
 }
 
+std::uint32_t receiveWaitMs(std::int64_t now, std::int64_t deadline, std::uint32_t perWaitMs) {
+  if (now >= deadline) return 0;
+  const std::int64_t left = deadline - now;
+  return left < perWaitMs ? static_cast<std::uint32_t>(left) : perWaitMs;
+}
+
 std::size_t contentLengthHint(const char* text) {
   std::int64_t value = leadingDecimal(text);
   return value > 0 ? static_cast<std::size_t>(value > INT64_C(0x7FFFFFFF) ? 0x7FFFFFFF : value) : 0;

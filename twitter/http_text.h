@@ -17,3 +17,8 @@ std::int64_t leadingDecimal(const char* text);
 
 // A Content-Length value as a byte count: missing, negative or unparsable is 0.
 std::size_t contentLengthHint(const char* text);
+
+// How long the next wait of a request may take so that it ends by its
+// deadline (times in ms of one clock): perWaitMs at most, and 0 once the
+// deadline has come, when the request stops.
+std::uint32_t receiveWaitMs(std::int64_t now, std::int64_t deadline, std::uint32_t perWaitMs);

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "shell/app.h"
+#include "base/app_name.h"
 
 constexpr char serviceHost[] = "twitter.com";
 constexpr INTERNET_PORT servicePort = 80;

@@ -1,8 +1,7 @@
 #include "twitter/status_request.h"
 
 #include "base/tick_clock.h"
-#include "shell/account.h"
-#include "shell/tray.h"
+#include "twitter/account.h"
 #include "twitter/form_encoding.h"
 #include "twitter/http_session.h"
 #include "twitter/http_text.h"
@@ -21,6 +20,7 @@ constexpr std::size_t replyReadCap = 64 * 1024;
 // Never destroyed (it has no destructor): posting threads may still wait on
 // it while the process ends.
 PostTurns turns;
+MoodReporter moodReporter;
 
 struct PendingMood {
   std::uint64_t ticket;
@@ -59,9 +59,10 @@ class ServicePostSteps {
     char postedAt[32] = {};
     GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, nullptr, nullptr, postedAt,
                    sizeof postedAt);
-    char line[trayLineSize];
+    char line[128];
     formatMoodLine(report, postedAt, line, sizeof line);
-    reportMoodState(line, report.outcome == PostOutcome::accountRefused && credentialsSent_);
+    if (moodReporter)
+      moodReporter(line, report.outcome == PostOutcome::accountRefused && credentialsSent_);
   }
 
  private:
@@ -83,6 +84,10 @@ DWORD WINAPI postStatusThread(LPVOID parameter) {
 }
 
 }  // namespace
+
+void setMoodReporter(MoodReporter reporter) {
+  moodReporter = reporter;
+}
 
 void startMoodPost(char* text) {
   auto* mood = static_cast<PendingMood*>(GlobalAlloc(GPTR, sizeof(PendingMood)));

@@ -43,3 +43,11 @@ TEST(HeaderNumbers, ContentLengthIsAHint) {
   EXPECT_EQ(contentLengthHint("abc"), 0u);
   EXPECT_EQ(contentLengthHint("99999999999999999999"), 0x7FFFFFFFu);
 }
+
+TEST(RequestDeadline, NoWaitGoesPastIt) {
+  EXPECT_EQ(receiveWaitMs(0, 30000, 15000), 15000u);  // the usual receive timeout
+  EXPECT_EQ(receiveWaitMs(20000, 30000, 15000), 10000u);
+  EXPECT_EQ(receiveWaitMs(29999, 30000, 15000), 1u);
+  EXPECT_EQ(receiveWaitMs(30000, 30000, 15000), 0u);  // the request stops
+  EXPECT_EQ(receiveWaitMs(INT64_C(1) << 40, 30000, 15000), 0u);
+}

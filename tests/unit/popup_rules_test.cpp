@@ -12,6 +12,18 @@ TEST(PollCycle, FirstPollOnThe62ndTickThenEvery62) {
   EXPECT_EQ(polls, (std::vector<int>{62, 124, 186}));
 }
 
+TEST(PollCycle, APollDueWhileTheLastStillRunsIsSkippedNotQueued) {
+  std::uint32_t pollTicks = 0;
+  std::vector<int> polls;
+  // The request started on tick 62 hangs for 100 s.
+  for (int tick = 1; tick <= 62 * 4; ++tick) {
+    const bool running = tick > 62 && tick < 162;
+    if (pollStarts(pollTicks, running)) polls.push_back(tick);
+  }
+  // Due on 124 while it ran: skipped, and the next one 62 ticks later, not at once.
+  EXPECT_EQ(polls, (std::vector<int>{62, 186, 248}));
+}
+
 TEST(PollCycle, OnlyA200MovesLastPollTimeToTheTimeBeforeTheRequest) {
   // A fake service answering each poll in turn; what each request carried.
   const std::vector<int> answers = {304, 0, 500, 200, 304, 200};

@@ -1,4 +1,4 @@
-#include "shell/account.h"
+#include "twitter/account.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "shell/window_class.h"
+#include "base/window_class.h"
 
 bool registerWindowClass(const char* name, WNDPROC procedure, HINSTANCE instance) {
   WNDCLASSA windowClass = {};

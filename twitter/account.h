@@ -1,8 +1,8 @@
 #pragma once
-// The account settings: the one copy in memory of the name and password.
-// The settings dialog rewrites them on the main thread while requests on other
-// threads read them, so both go under accountLock: a request sees the old pair
-// or the new pair, never half of each.
+// The account the requests go out with: the one copy in memory of the name
+// and password. The settings (the shell) write them on the main thread while
+// requests on other threads read them, so both go under accountLock: a request
+// sees the old pair or the new pair, never half of each.
 #include "base/lock.h"
 
 constexpr int accountFieldSize = 256;  // bytes, terminator included

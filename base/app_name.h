@@ -1,0 +1,4 @@
+#pragma once
+// The program's name: its mutex, window class and title, settings section,
+// tooltip and the agent name of its web requests.
+constexpr char appName[] = "MoodRelayer";
