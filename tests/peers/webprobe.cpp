@@ -18,7 +18,7 @@
 #include <io.h>
 #include <string>
 
-#include "shell/account.h"
+#include "twitter/account.h"
 #include "tests/peers/hex_text.h"
 #include "twitter/char_refs.h"
 #include "twitter/status_request.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "shell/account.h"
+#include "twitter/account.h"
 #include "shell/app.h"
 #include "shell/settings.h"
 #include "shell/tray.h"
