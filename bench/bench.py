@@ -16,13 +16,14 @@ import re
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, 'tests', 'e2e'))
 from harness import (BUILD, WINHELPER, Program, find_window, program_pid, wait_until,  # noqa: E402
                      wh, wine_command)
-from service import UPDATE, start_service  # noqa: E402
+from service import TIMELINE, UPDATE, start_service  # noqa: E402
 from skype_sim import SkypeSim  # noqa: E402
 
 NATIVE = os.path.join(ROOT, 'build', 'bench')
@@ -228,6 +229,57 @@ def start_up(runs):
     return result
 
 
+def answering(runs):
+    """Per program: launch to the message loop answering (a message sent to its
+    main window returns), with a service that answers the timeline at once and
+    one that hangs; medians. Seen from another process: a helper's start is in it."""
+    say('== start-up: launch to the message loop answering')
+    result = {}
+    for hangs in (False, True):
+        svc = start_service(user=USER, password=PASSWORD)
+        if hangs:
+            svc.fault(path=TIMELINE, count=1000, delay=60)
+        try:
+            for name, exe in programs():
+                seconds = []
+                for _ in range(runs):
+                    program = Program({'username': USER, 'password': PASSWORD}, env=svc.env,
+                                      exe=exe)
+                    launched = time.monotonic()
+                    program.start()
+                    window = find_window('MoodRelayer', 'MoodRelayer', 30000)
+                    if window:
+                        wh('send', window, 0, 0, 0, timeout=90)  # WM_NULL
+                        seconds.append(time.monotonic() - launched)
+                    program.close()
+                result[(name, hangs)] = (median(seconds), len(seconds))
+                say(f'  MoodRelayer.exe {name:7s} service {"hangs  " if hangs else "answers"} '
+                    f'{median(seconds) * 1000:7.0f} ms  (median of {len(seconds)})')
+        finally:
+            svc.stop()
+    return result
+
+
+def exe_sizes():
+    """Per build: the program's size as it ships, beside the bare hidden-window
+    program (idle_baseline.exe) built the same way and stripped alike."""
+    say('== size of the exe as it ships')
+    result = {}
+    for arch, build in (('x86_64', BUILD), ('i686', I686_BUILD)):
+        exe = os.path.join(build, 'MoodRelayer.exe')
+        baseline = os.path.join(build, 'idle_baseline.exe')
+        if not (os.path.exists(exe) and os.path.exists(baseline)):
+            continue
+        with tempfile.TemporaryDirectory() as folder:
+            stripped = os.path.join(folder, 'idle_baseline.exe')
+            subprocess.run([f'{arch}-w64-mingw32-strip', '--strip-all', '-o', stripped, baseline],
+                           check=True, env=dict(os.environ, SOURCE_DATE_EPOCH='0'))
+            result[arch] = (os.path.getsize(exe), os.path.getsize(stripped))
+        say(f'  {arch:7s} MoodRelayer.exe {result[arch][0]:7d} bytes, '
+            f'idle_baseline.exe {result[arch][1]:7d} bytes')
+    return result
+
+
 RELAYS = (
     # name, window class, how it is started (None: the program)
     ('program', 'SkypeSR', None),
@@ -381,7 +433,7 @@ def machine():
     ]
 
 
-def write_doc(path, info, load, native, paint, startup, latency, idle, options):
+def write_doc(path, info, load, native, paint, startup, latency, idle, options, sizes, answer):
     moods = latency['x86_64']['program'][2]
     lines = [
         '# MoodRelayer benchmarks',
@@ -467,8 +519,8 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         '',
         'From the launch (its Wine loader started, wall clock just before it) to the tray',
         'icon being held by the shell (`winhelper waittray`, which looks every 2 ms and',
-        'was started a second before). The program adds its icon before its first,',
-        'synchronous timeline request, which is not in this figure. Baseline:',
+        'was started a second before). The program adds its icon before it starts its',
+        'first timeline request, which is not in this figure. Baseline:',
         '`idle_baseline.exe --tray`, a hidden window and a tray icon.',
         'Both programs and the baseline by turns.',
         '',
@@ -481,6 +533,40 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
     baseline, baseline_count = next(iter(startup.values()))[1::2]
     lines += [
         f'| idle_baseline.exe --tray, {baseline_count} runs | {baseline * 1000:.0f} ms | |',
+        '',
+        '## Start-up: launch to the message loop answering',
+        '',
+        'From the launch until a message sent to the main window (WM_NULL, by',
+        '`winhelper send`) returns: the program answers its user. With a service that',
+        'answers the timeline at once, and with one that never answers it (the request',
+        'runs on a thread of its own, so the program does not wait for it; when it ran',
+        'on the main thread before the loop, this was the whole 15-second timeout of',
+        'each of its sends). The figure includes the start of the helpers that look.',
+        '',
+        '| | service answers | service hangs |',
+        '|---|---:|---:|',
+    ]
+    for arch in sorted({a for a, _ in answer}):
+        fast, fast_runs = answer[(arch, False)]
+        hung, hung_runs = answer[(arch, True)]
+        lines.append(f'| MoodRelayer.exe ({arch}) | {fast * 1000:.0f} ms ({fast_runs} runs) | '
+                     f'{hung * 1000:.0f} ms ({hung_runs} runs) |')
+    lines += [
+        '',
+        '## Size of the exe as it ships',
+        '',
+        'The exe as the tests run it and `scripts/release` ships it (optimised for',
+        'size, stripped), beside `bench/idle_baseline.cpp` (one hidden window and a',
+        'message loop) built with the same flags and stripped alike. Targets: the',
+        '32-bit exe at most 100 KB, the 64-bit one at most 128 KB.',
+        '',
+        '| | MoodRelayer.exe | bare hidden-window program | target |',
+        '|---|---:|---:|---:|',
+    ]
+    for arch, (size, bare) in sizes.items():
+        target = 100 * 1024 if arch == 'i686' else 128 * 1024
+        lines.append(f'| {arch} | {size:,} bytes | {bare:,} bytes | {target:,} bytes |')
+    lines += [
         '',
         '## Native throughput on a 64 KB document',
         '',
@@ -518,7 +604,7 @@ def write_doc(path, info, load, native, paint, startup, latency, idle, options):
         'native build in `build/bench`), starts an Xvfb display and a Wine prefix of its',
         'own (`build/bench-prefix`) and runs `bench/bench.py`. Options:',
         '`--idle-windows N` (default 3), `--moods N` (default 50), `--runs N` (default 5),',
-        '`--only native|paint|startup|relay|idle`, `--no-doc`. The driver uses the',
+        '`--only native|paint|startup|relay|idle|size`, `--no-doc`. The driver uses the',
         'scenario fixtures: the fake service (`tests/e2e/service.py`) and the chat-client',
         'simulator (`tests/e2e/skype_sim.py`).',
         '',
@@ -534,7 +620,7 @@ def main():
     parser.add_argument('--moods', type=int, default=50)
     parser.add_argument('--idle-windows', type=int, default=3)
     parser.add_argument('--no-doc', action='store_true')
-    parser.add_argument('--only', choices=['native', 'paint', 'startup', 'relay', 'idle'],
+    parser.add_argument('--only', choices=['native', 'paint', 'startup', 'relay', 'idle', 'size'],
                         help='one measurement only, no document')
     options = parser.parse_args()
     if options.quick:
@@ -543,10 +629,13 @@ def main():
         options.no_doc = True
     load_start = f'{os.getloadavg()[0]:.2f}'
     say(f'bench: shared machine, load average {load_start}; medians over repeated runs')
-    wanted = {options.only} if options.only else {'native', 'paint', 'startup', 'relay', 'idle'}
+    wanted = ({options.only} if options.only else
+              {'native', 'paint', 'startup', 'relay', 'idle', 'size'})
     native = native_benches(options.runs) if 'native' in wanted else None
     paint = paint_bench(options.runs) if 'paint' in wanted else None
     startup = start_up(max(options.runs, 3) + 2) if 'startup' in wanted else None
+    answer = answering(max(options.runs, 3)) if 'startup' in wanted else None
+    sizes = exe_sizes() if 'size' in wanted else None
     latency = ({arch: relay_latency(options.moods, arch, exe) for arch, exe in programs()}
                if 'relay' in wanted else None)
     idle = idle_cost(options.idle_windows) if 'idle' in wanted else None
@@ -556,7 +645,7 @@ def main():
         path = os.path.join(ROOT, 'docs', 'benchmarks.md')
         os.makedirs(os.path.dirname(path), exist_ok=True)
         write_doc(path, machine(), (load_start, load_end), native, paint, startup, latency, idle,
-                  options)
+                  options, sizes, answer)
         say(f'bench: wrote {os.path.relpath(path, ROOT)}')
 
 

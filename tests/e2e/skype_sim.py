@@ -123,6 +123,16 @@ class SkypeSim:
         except subprocess.TimeoutExpired:
             return None
 
+    def hang_during_attach(self):
+        """A client that stops answering in the middle of the attach exchange:
+        posts a successful attach reply and hangs, for good, inside the
+        program's "PROTOCOL 5" that follows. Its commands go unanswered from
+        then on; close() kills it."""
+        self.command('hang')
+        self.connection.sendall(b'attach 0 api\n')  # its answer never comes
+        self.connection.close()
+        self.connection = None
+
     # What the client does on its own.
     def attach(self, status=0, sender='api'):
         """Posts an attach reply to the last window that asked for a client."""

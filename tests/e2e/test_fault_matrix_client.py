@@ -1,6 +1,6 @@
 """Fault matrix, the chat client: odd notifications, strange senders, repeated
-attach replies, a flood of mood changes and a client that closes in the middle
-of the attach exchange, all in one program run. Each row names the posts it
+attach replies, a flood of mood changes and a client that closes or hangs in
+the middle of the attach exchange, all in one program run. Each row names the posts it
 must cause; exactly those, each once and in order, must reach the service."""
 import time
 import unittest
@@ -33,6 +33,7 @@ class ClientFaults(MatrixCase):
             ('repeated attach replies', self.repeated_attach_replies),
             (f'flood of {FLOOD} mood changes', self.flood),
             ('client closed in the middle of the attach exchange', self.closed_while_attaching),
+            ('client that stops answering in the attach exchange', self.hung_while_attaching),
         ]
         for name, action in rows:
             with self.row(name):
@@ -130,6 +131,20 @@ class ClientFaults(MatrixCase):
                         'the next client was never attached')
         self.assertEqual(self.sim.mood('after_the_vanished_client'), 1)
         return [status_body(b'after_the_vanished_client')]
+
+    def hung_while_attaching(self):
+        self.sim.close()
+        hung = start_sim(self, status=NO_ANSWER)
+        self.assertTrue(hung.wait_for(lambda: hung.discoveries()),
+                        'no discovery after the client closed')
+        hung.hang_during_attach()
+        # The link gives up on it within seconds and searches again.
+        self.sim = start_sim(self, status=0)
+        attached = self.sim.wait_for(lambda: self.sim.commands_received(), 15)
+        hung.process.kill()
+        self.assertTrue(attached, 'the link waits for the hung client')
+        self.assertEqual(self.sim.mood('after_the_hung_client'), 1)
+        return [status_body(b'after_the_hung_client')]
 
 
 if __name__ == '__main__':

@@ -159,11 +159,12 @@ class Fault:
     chunked    send the body with chunked transfer coding, no Content-Length
     close      close the connection after the answer (default True: after a
                lying length the client sees the end of the body)
+    trickle    seconds between the body's bytes, sent one at a time
     """
 
     def __init__(self, path=None, count=1, skip=0, before_auth=False, status=None,
                  reason=None, headers=None, body=None, delay=0, drop=None,
-                 content_length=None, chunked=False, close=True):
+                 content_length=None, chunked=False, close=True, trickle=0):
         if drop not in (None, 'before', 'body'):
             raise ValueError(f'drop must be None, "before" or "body", not {drop!r}')
         self.path = path
@@ -179,6 +180,7 @@ class Fault:
         self.content_length = content_length
         self.chunked = chunked
         self.close = close
+        self.trickle = trickle
 
     def matches(self, request, authorized):
         if self.path is not None and request.path != self.path:
@@ -573,6 +575,12 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(body[:len(body) // 2])
             self.wfile.flush()
             self.close_connection = True
+        elif fault and fault.trickle:
+            for byte in range(len(body)):
+                if self.service._stopping.wait(fault.trickle if byte else 0):
+                    break
+                self.wfile.write(body[byte:byte + 1])
+                self.wfile.flush()
         elif chunked:
             for start in range(0, len(body), 4096):
                 piece = body[start:start + 4096]

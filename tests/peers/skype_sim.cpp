@@ -25,6 +25,8 @@
 //   vanish                 end the process (exit code 3), unanswered, inside the
 //                          handling of the next text the program sends us (a
 //                          client that closes in the middle of the attach exchange)
+//   hang                   stop answering for good inside the handling of the next
+//                          text the program sends us (a client that hangs)
 //   windows                "ok api=HWND second=HWND"
 //   log                    every log line so far; clear forgets them
 //   quit                   ends the simulator
@@ -64,6 +66,7 @@ HWND lastDiscoverer;
 long long attachStatus = 0;  // < 0: no answer
 bool acceptCommands = true;
 bool vanishOnText = false;
+bool hangOnText = false;
 constexpr UINT vanishExitCode = 3;
 DWORD startTick;
 std::vector<std::string> logLines;
@@ -154,6 +157,10 @@ LRESULT onCopyData(HWND window, HWND sender, const COPYDATASTRUCT* copyData) {
     logLine("vanish");
     ExitProcess(vanishExitCode);
   }
+  if (hangOnText) {
+    logLine("hang");
+    Sleep(INFINITE);
+  }
   // A client confirms the protocol it will speak, once it has taken the command.
   if (acceptCommands && bytes && copyData->cbData > 9 &&
       std::strncmp(reinterpret_cast<const char*>(bytes), "PROTOCOL ", 9) == 0) {
@@ -213,6 +220,9 @@ void runCommand(ControlRequest& request) {
     reply = lastDiscoverer ? "ok" : "error no window";
   } else if (command == "vanish") {
     vanishOnText = true;
+    reply = "ok";
+  } else if (command == "hang") {
+    hangOnText = true;
     reply = "ok";
   } else if (command == "windows") {
     reply = "ok api=" + handleText(apiWindow) + " second=" + handleText(secondWindow);
