@@ -17,7 +17,6 @@ std::uint32_t slideElapsed;
 std::uint32_t slideShowTime = defaultSlideShowTime;
 bool slideRising = true;
 std::uint32_t pollTicks;
-std::int32_t lastPollTime;
 char* popupText;
 char* timelineBuffer;
 HWND popupWindow;
@@ -26,6 +25,8 @@ HWND popupWindow;
 static void (*accountRefused)();
 static bool startUpFetch;            // the one before the first slide
 static std::int32_t fetchStartTime;  // taken just before the request
+// If-Modified-Since of the next request: empty until one was answered 200.
+static char pollCondition[headerLineSize];
 
 static std::int32_t currentTime() {
   return static_cast<std::int32_t>(std::time(nullptr));
@@ -39,7 +40,7 @@ void extractStatuses(const char* timeline) {
 // timelineDoneMsg. False when none could be started.
 static bool startFetch(bool startUp) {
   const std::int32_t startTime = currentTime();
-  if (!startTimelineFetch(popupWindow, timelineDoneMsg, lastPollTime)) return false;
+  if (!startTimelineFetch(popupWindow, timelineDoneMsg, pollCondition)) return false;
   startUpFetch = startUp;
   fetchStartTime = startTime;
   return true;
@@ -80,7 +81,7 @@ void setupPopup(HINSTANCE instance, HINSTANCE previousInstance, void (*onAccount
   timelineBuffer = static_cast<char*>(GlobalAlloc(GPTR, timelineBufferSize));
   if (popupText == nullptr || timelineBuffer == nullptr) return;  // no popup this run
 
-  lastPollTime = 0;
+  pollCondition[0] = 0;
   if (previousInstance == nullptr && !registerPopupClass(instance)) return;
   popupWindow = createPopupWindow(instance);
   if (popupWindow == nullptr) return;
@@ -92,19 +93,21 @@ void setupPopup(HINSTANCE instance, HINSTANCE previousInstance, void (*onAccount
 
 void onTimelineDone(HWND window) {
   int status = 0;
-  if (!takeTimelineResult(status, timelineBuffer)) return;  // not our fetch's message
+  TimelineStamp stamp;
+  if (!takeTimelineResult(status, timelineBuffer, stamp)) return;  // not our fetch's message
   // The name is written on this thread only.
   if (status == 401 && userName[0] != 0 && accountRefused != nullptr) accountRefused();
+  const bool changed =
+      takeTimelineAnswer(status, stamp.lastModified, stamp.date, fetchStartTime, pollCondition);
   if (startUpFetch) {
     // Whatever it answered, the popup slides up once.
     startUpFetch = false;
-    lastPollTime = fetchStartTime;
     popupText[0] = 0;
     extractStatuses(timelineBuffer);
     startSlide(window);
     return;
   }
-  if (!takePollAnswer(status, fetchStartTime, lastPollTime)) return;
+  if (!changed) return;
   popupText[0] = 0;
   extractStatuses(timelineBuffer);
   startSlide(window);  // from wherever the popup is now

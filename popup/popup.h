@@ -24,7 +24,6 @@ extern std::uint32_t slideElapsed;
 extern std::uint32_t slideShowTime;
 extern bool slideRising;
 extern std::uint32_t pollTicks;
-extern std::int32_t lastPollTime;  // seconds since 1970 UTC, taken before the last good poll
 extern char* popupText;            // popupTextSize bytes: what the popup shows
 extern char* timelineBuffer;       // timelineBufferSize bytes: the last timeline document
 extern HWND popupWindow;

@@ -13,12 +13,6 @@ bool pollStarts(std::uint32_t& pollTicks, bool requestRunning) {
   return pollDue(pollTicks) && !requestRunning;
 }
 
-bool takePollAnswer(int status, std::int32_t requestTime, std::int32_t& lastPollTime) {
-  if (status != 200) return false;
-  lastPollTime = requestTime;
-  return true;
-}
-
 int slideStep(int popupTop, int popupBottom, int popupHeight, std::uint32_t& slideElapsed,
               std::uint32_t slideShowTime, bool& slideRising) {
   slideElapsed += slideTickMs;

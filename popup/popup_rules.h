@@ -17,9 +17,6 @@ bool pollDue(std::uint32_t& pollTicks);
 // skipped, not queued; the count starts again all the same.
 bool pollStarts(std::uint32_t& pollTicks, bool requestRunning);
 
-// The answer of a poll: only a 200 moves lastPollTime on, to the time taken
-// just before the request, and asks for a new slide (the result).
-bool takePollAnswer(int status, std::int32_t requestTime, std::int32_t& lastPollTime);
 
 // One slide tick: moves the clock on, turns to falling once more than
 // slideShowTime has passed since the slide's start, and gives the new top

@@ -34,6 +34,9 @@ class ServiceRequest {
   bool neverSent() const;
   // The status code of the reply; its text goes to text (headerLineSize bytes).
   int status(char* text);
+  // A header's value (HTTP_QUERY_*) into text (headerLineSize bytes); empty
+  // when the answer has none or it does not fit.
+  void header(DWORD info, char* text) { query(info, text); }
   // The Content-Length as a hint: 0 when missing or not a count.
   std::size_t contentLength();
   // Reads the body into buffer until the server is done, capacity bytes are

@@ -47,11 +47,34 @@ std::size_t formatIfModifiedSince(std::int32_t time, char* line) {
   const CivilDate date = civilFromDays(days);
   const int weekday = static_cast<int>(((days % 7) + 7) % 7);  // 1970-01-01 was a Thursday
   TextBuffer text(line, headerLineSize);
-  text.text("If-Modified-Since: ").text(dayNames[weekday]).text(", ").number(date.day, 2);
+  text.text(ifModifiedSincePrefix).text(dayNames[weekday]).text(", ").number(date.day, 2);
   text.text(" ").text(monthNames[date.month - 1]).text(" ").number(date.year, 4);
   text.text(" ").number(secondOfDay / 3600, 2).text(":").number(secondOfDay / 60 % 60, 2);
   text.text(":").number(secondOfDay % 60, 2).text(" GMT");
   return text.length();
+}
+
+bool usableValidator(const char* value) {
+  std::size_t length = 0;
+  for (; value[length] != 0; ++length) {
+    if (length >= validatorLimit || value[length] < 0x20 || value[length] > 0x7E) return false;
+  }
+  return length > 0;
+}
+
+bool takeTimelineAnswer(int status, const char* lastModified, const char* date,
+                        std::int32_t requestTime, char* condition) {
+  if (status != 200) return false;
+  char line[headerLineSize];
+  if (usableValidator(lastModified)) {
+    TextBuffer(condition, headerLineSize).text(lastModified);
+  } else if (usableValidator(date)) {
+    TextBuffer(condition, headerLineSize).text(date);
+  } else {
+    formatIfModifiedSince(requestTime, line);
+    TextBuffer(condition, headerLineSize).text(line + sizeof ifModifiedSincePrefix - 1);
+  }
+  return true;
 }
 
 std::int64_t leadingDecimal(const char* text) {

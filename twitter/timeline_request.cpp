@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/lock.h"
+#include "base/text_buffer.h"
 #include "twitter/account.h"
 #include "twitter/char_refs.h"
 #include "twitter/http_session.h"
@@ -21,27 +22,32 @@ constexpr std::size_t bodyCap = 256 * 1024;
 
 }  // namespace
 
-int fetchFriendsTimeline(char* destination, std::int32_t lastPollTime) {
+int fetchFriendsTimeline(char* destination, const char* condition, TimelineStamp& stamp) {
   destination[0] = 0;
+  stamp.lastModified[0] = 0;
+  stamp.date[0] = 0;
   const AccountCopy account = copyAccount();
   ServiceRequest request("GET", friendsTimelinePath, account,
                          ServiceRequest::ConnectionCredentials::account);
   request.limitTo(timelineDeadlineMs);
 
   char headerLine[headerLineSize] = {};
-  if (lastPollTime != 0) {
-    formatIfModifiedSince(lastPollTime, headerLine);
+  const bool conditional = condition[0] != 0;
+  if (conditional) {
+    TextBuffer(headerLine, sizeof headerLine).text(ifModifiedSincePrefix).text(condition);
     OutputDebugStringA(headerLine);
   }
   // Sent twice on one request object; the object keeps the header the first
   // send added. When the first send got no reply the second won't either,
   // and would only hold the request for another timeout.
-  if (!request.send(lastPollTime != 0 ? headerLine : nullptr, nullptr, 0)) return 0;
+  if (!request.send(conditional ? headerLine : nullptr, nullptr, 0)) return 0;
   if (!request.send(nullptr, nullptr, 0)) return 0;
 
   char statusText[headerLineSize];
   const int status = request.status(statusText);
   OutputDebugStringA(statusText);
+  request.header(HTTP_QUERY_LAST_MODIFIED, stamp.lastModified);
+  request.header(HTTP_QUERY_DATE, stamp.date);
 
   // The announced length only sizes the first buffer; a body that fills it
   // moves once to a buffer of the cap, so a missing or short count loses nothing.
@@ -68,38 +74,45 @@ Lock fetchLock;
 bool fetchRunning = false;
 bool resultReady = false;
 int resultStatus = 0;
+TimelineStamp resultStamp;
 char* resultDocument = nullptr;  // timelineBufferSize bytes, GlobalAlloc
 
 struct FetchOrder {
   HWND window;
   UINT message;
-  std::int32_t lastPollTime;
+  char condition[headerLineSize];
 };
 
 DWORD WINAPI fetchThread(LPVOID parameter) {
-  const FetchOrder order = *static_cast<FetchOrder*>(parameter);
-  GlobalFree(parameter);
+  const auto* order = static_cast<FetchOrder*>(parameter);
+  const HWND window = order->window;
+  const UINT message = order->message;
+  TimelineStamp stamp = {};
   auto* document = static_cast<char*>(GlobalAlloc(GPTR, timelineBufferSize));
-  const int status = document ? fetchFriendsTimeline(document, order.lastPollTime) : 0;
+  const int status = document ? fetchFriendsTimeline(document, order->condition, stamp) : 0;
+  GlobalFree(parameter);
   if (document) document[timelineBufferSize - 1] = 0;
   {
     Hold hold(fetchLock);
     GlobalFree(resultDocument);  // one nobody took
     resultDocument = document;
     resultStatus = status;
+    resultStamp = stamp;
     resultReady = true;
     fetchRunning = false;
   }
-  PostMessageA(order.window, order.message, 0, 0);
+  PostMessageA(window, message, 0, 0);
   return 0;
 }
 
 }  // namespace
 
-bool startTimelineFetch(HWND window, UINT message, std::int32_t lastPollTime) {
+bool startTimelineFetch(HWND window, UINT message, const char* condition) {
   auto* order = static_cast<FetchOrder*>(GlobalAlloc(GPTR, sizeof(FetchOrder)));
   if (!order) return false;
-  *order = {window, message, lastPollTime};
+  order->window = window;
+  order->message = message;
+  TextBuffer(order->condition, sizeof order->condition).text(condition);
   Hold hold(fetchLock);
   if (fetchRunning) {
     GlobalFree(order);
@@ -121,11 +134,12 @@ bool timelineFetchRunning() {
   return fetchRunning;
 }
 
-bool takeTimelineResult(int& status, char* destination) {
+bool takeTimelineResult(int& status, char* destination, TimelineStamp& stamp) {
   Hold hold(fetchLock);
   if (!resultReady) return false;
   resultReady = false;
   status = resultStatus;
+  stamp = resultStamp;
   destination[0] = 0;
   if (resultDocument) std::memcpy(destination, resultDocument, timelineBufferSize);
   GlobalFree(resultDocument);

@@ -4,9 +4,11 @@ webprobe.exe runs the program's own postMoodNow and fetchFriendsTimeline
 with the account set in memory; its requests reach the service through
 http_proxy as the program's do.
 """
+import email.utils
 import os
 import re
 import subprocess
+import time
 import unittest
 
 from harness import BUILD, NO_SERVICE_PROXY, wine_command
@@ -30,6 +32,8 @@ def probe(*args, proxy, locale=None, timeout=90):
         out[key] = value
     if 'text' in out:
         out['text'] = bytes.fromhex(out['text'])
+    if 'next' in out:
+        out['next'] = bytes.fromhex(out['next']).decode('latin-1')
     for key in ('status', 'ms', 'length'):
         if key in out:
             out[key] = int(out[key])
@@ -137,6 +141,24 @@ class TimelineRequest(WebRequestCase):
         for get in gets:
             self.assertEqual(get.header('If-Modified-Since'), IMS_2008)
             self.assertEqual(get.header_names().count('if-modified-since'), 1)
+
+    def test_the_services_own_date_goes_back_as_the_condition(self):
+        # Its clock 10 minutes behind the PC's: a change made after the last
+        # fetch must still be seen.
+        self.svc.clock_offset = -600
+        modified = int(self.svc.now()) - 5
+        self.svc.set_timeline([('ann', 'before')], modified=modified)
+        first = self.fetch(0)
+        self.assertEqual(first['status'], 200)
+        # its Last-Modified, as the service wrote it
+        self.assertEqual(first['next'], email.utils.formatdate(modified, usegmt=True))
+        self.assertEqual(self.fetch(first['next'])['status'], 304)
+        self.assertEqual(self.timeline_gets()[-1].header('If-Modified-Since'), first['next'])
+        time.sleep(1.1)  # the service's dates have a grain of a second
+        self.svc.set_timeline([('ann', 'after')])
+        changed = self.fetch(first['next'])
+        self.assertEqual(changed['status'], 200, 'a change after the last fetch was missed')
+        self.assertIn(b'after', changed['text'])
 
     def test_not_modified_returns_304_and_the_empty_text(self):
         self.svc.conditional = 'always'

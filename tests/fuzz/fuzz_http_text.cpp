@@ -1,4 +1,5 @@
 // Header values come from the network; the date line from any 32-bit time.
+// A date the service sent goes back into a request only when it is safe to.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,5 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   line[headerLineSize] = '#';
   if (formatIfModifiedSince(time, line) != 48 || std::strlen(line) != 48) std::abort();
   if (line[headerLineSize] != '#') std::abort();
+
+  // Whatever Last-Modified or Date said, what goes back is one printable line that fits.
+  char condition[headerLineSize + 1];
+  condition[headerLineSize] = '#';
+  if (!takeTimelineAnswer(200, value.c_str(), value.c_str(), time, condition)) std::abort();
+  if (!usableValidator(condition) || condition[headerLineSize] != '#') std::abort();
   return 0;
 }

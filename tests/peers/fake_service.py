@@ -22,6 +22,7 @@ Use it in-process (the e2e scenarios do, through tests/e2e/service.py):
     service.set_timeline([('bob', 'Tea & cake')])     # or raw bytes / str
     service.not_modified_next(2)   # next 2 timeline GETs answer 304
     service.conditional = 'always' # 304 whenever If-Modified-Since is sent
+    service.clock_offset = -600    # its clock (Date, Last-Modified) 10 minutes behind
     service.fault(path=TIMELINE, status=500, body=b'oops')
     service.wait_for(2, path=TIMELINE)                # -> [Request, Request]
     service.requests()             # the log, oldest first
@@ -211,6 +212,7 @@ class FakeService:
         self._faults = []
         self._not_modified = 0
         self.conditional = 'date'
+        self.clock_offset = 0.0     # seconds the service's clock is ahead of the PC's
         self._timeline = b''
         self._modified = 0.0
         self._posted = 0
@@ -311,7 +313,12 @@ class FakeService:
             document = document.encode('utf-8')
         with self._lock:
             self._timeline = document
-            self._modified = time.time() if modified is None else modified
+            self._modified = self.now() if modified is None else modified
+
+    def now(self):
+        """The service's clock: the PC's, clock_offset seconds ahead (behind when negative).
+        Its Date headers, and the time set_timeline takes by default, come from it."""
+        return time.time() + self.clock_offset
 
     def not_modified_next(self, count):
         """The next `count` authenticated timeline GETs answer 304 (a fetch of
@@ -487,6 +494,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     def setup(self):
         super().setup()
         self.serial = self.service._connected(self.connection)
+
+    def date_time_string(self, timestamp=None):
+        return super().date_time_string(self.service.now() if timestamp is None else timestamp)
 
     def finish(self):
         try:

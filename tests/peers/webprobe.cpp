@@ -3,8 +3,11 @@
 //
 //   webprobe post NAME PASSWORD HEXTEXT [COUNT]  posts the text COUNT times (default 1),
 //                                                one after the other, retries included
-//   webprobe timeline NAME PASSWORD TIME         fetches the timeline; prints
-//                                                "status N", "ms N", "text HEX"
+//   webprobe timeline NAME PASSWORD WHEN         fetches the timeline, with
+//                                                If-Modified-Since WHEN: a time
+//                                                (0: none) or a date as sent; prints
+//                                                "status N", "ms N", "text HEX",
+//                                                "next HEX" (the next condition)
 //   webprobe decode HEXINPUT                     prints the decoded text in hex
 //   webprobe codepages                           prints "ACP OEMCP"
 // Texts go in and out in hex so that no code page gets in the way.
@@ -43,12 +46,22 @@ static int post(const std::string& text, int count) {
   return 0;
 }
 
-static int timeline(std::int32_t lastPollTime) {
+static int timeline(const char* when) {
   static char destination[timelineBufferSize];
   std::memset(destination, 'X', sizeof destination);  // shows an unterminated result
+  char condition[headerLineSize] = "";
+  char* end = nullptr;
+  const long time = std::strtol(when, &end, 10);
+  if (*end != 0)
+    lstrcpynA(condition, when, sizeof condition);
+  else if (time != 0)  // the date of that time, as the program writes it without one of the service's
+    takeTimelineAnswer(200, "", "", static_cast<std::int32_t>(time), condition);
+  TimelineStamp stamp;
   DWORD start = GetTickCount();
-  int status = fetchFriendsTimeline(destination, lastPollTime);
+  int status = fetchFriendsTimeline(destination, condition, stamp);
   DWORD elapsed = GetTickCount() - start;
+  char next[headerLineSize] = "";
+  takeTimelineAnswer(status, stamp.lastModified, stamp.date, 1, next);
   std::printf("status %d\nms %lu\n", status, elapsed);
   if (std::memchr(destination, 0, sizeof destination) == nullptr) {
     std::printf("unterminated\n");
@@ -56,6 +69,7 @@ static int timeline(std::int32_t lastPollTime) {
   }
   std::printf("length %u\n", static_cast<unsigned>(std::strlen(destination)));
   printHex("text", destination);
+  printHex("next", next);
   return 0;
 }
 
@@ -68,7 +82,7 @@ int main(int argc, char** argv) {
   }
   if (command == "timeline" && argc == 5) {
     setAccount(argv[2], argv[3]);
-    return timeline(static_cast<std::int32_t>(std::strtol(argv[4], nullptr, 10)));
+    return timeline(argv[4]);
   }
   if (command == "decode" && argc == 3) {
     std::string input = fromHex(argv[2]);

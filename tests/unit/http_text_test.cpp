@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 static std::string dateLine(std::int32_t time) {
   char line[headerLineSize];
@@ -50,4 +51,39 @@ TEST(RequestDeadline, NoWaitGoesPastIt) {
   EXPECT_EQ(receiveWaitMs(29999, 30000, 15000), 1u);
   EXPECT_EQ(receiveWaitMs(30000, 30000, 15000), 0u);  // the request stops
   EXPECT_EQ(receiveWaitMs(INT64_C(1) << 40, 30000, 15000), 0u);
+}
+
+TEST(TimelineCondition, OnlyA200MovesItToTheServicesOwnDate) {
+  constexpr char lastModified[] = "Sat, 05 Dec 2026 10:00:00 GMT";
+  constexpr char date[] = "Sat, 05 Dec 2026 10:00:07 GMT";
+  char condition[headerLineSize] = "";
+  // The start-up request got no answer: no condition yet, so the first poll
+  // that reaches the service asks for the whole timeline.
+  EXPECT_FALSE(takeTimelineAnswer(0, "", "", 1000, condition));
+  EXPECT_STREQ(condition, "");
+  struct Row {
+    int status;
+    const char* lastModified;
+    const char* date;
+    bool slides;
+    const char* condition;  // after the answer
+  };
+  const std::vector<Row> rows = {
+      {200, lastModified, date, true, lastModified},  // sent back as the service wrote it
+      {304, "", date, false, lastModified},           // only a 200 moves it
+      {500, "Sun, 06 Dec 2026 00:00:00 GMT", date, false, lastModified},
+      {200, "", date, true, date},  // no Last-Modified: the answer's Date
+      // neither: the PC's time just before the request
+      {200, "", "", true, "Thu, 01 Jan 1970 00:16:40 GMT"},
+      // nothing that could add a line or header to a request goes back
+      {200, "Sat, 05 Dec 2026\r\nX-Evil: 1", "a\tb", true, "Thu, 01 Jan 1970 00:16:40 GMT"},
+      {200, "Saturday, 05-Dec-26 10:00:00 GMT but padded far beyond what fits in a header", date,
+       true, date},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(takeTimelineAnswer(row.status, row.lastModified, row.date, 1000, condition),
+              row.slides)
+        << row.status;
+    EXPECT_STREQ(condition, row.condition) << row.status << " " << row.lastModified;
+  }
 }

@@ -24,30 +24,6 @@ TEST(PollCycle, APollDueWhileTheLastStillRunsIsSkippedNotQueued) {
   EXPECT_EQ(polls, (std::vector<int>{62, 186, 248}));
 }
 
-TEST(PollCycle, OnlyA200MovesLastPollTimeToTheTimeBeforeTheRequest) {
-  // A fake service answering each poll in turn; what each request carried.
-  const std::vector<int> answers = {304, 0, 500, 200, 304, 200};
-  std::vector<std::int32_t> sentTimes;
-  std::vector<bool> slides;
-  std::int32_t lastPollTime = 1000;  // the start-up request's time
-  std::uint32_t pollTicks = 0;
-  std::int32_t clock = 1000;
-  std::size_t next = 0;
-  while (next < answers.size()) {
-    ++clock;  // one second per tick
-    if (!pollDue(pollTicks)) continue;
-    const std::int32_t requestTime = clock;
-    sentTimes.push_back(lastPollTime);
-    clock += 3;  // the request takes a while
-    slides.push_back(takePollAnswer(answers[next++], requestTime, lastPollTime));
-  }
-  // 62 ticks apart plus the 3 s each request took.
-  EXPECT_EQ(sentTimes, (std::vector<std::int32_t>{1000, 1000, 1000, 1000, 1000 + 4 * 62 + 9,
-                                                  1000 + 4 * 62 + 9}));
-  EXPECT_EQ(slides, (std::vector<bool>{false, false, false, true, false, true}));
-  EXPECT_EQ(lastPollTime, 1000 + 6 * 62 + 15);
-}
-
 namespace {
 
 // A slide run tick by tick, as the slide timer drives it.
