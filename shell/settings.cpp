@@ -4,10 +4,40 @@
 #include "shell/app.h"
 #include "shell/tray.h"
 
+// The path is wide so that any folder works, and there are no ANSI profile
+// calls that take a wide path. The file itself stays as it was, text in the
+// ANSI code page: the system converts it, and the values here go to and from
+// the account's ANSI buffers through the same code page, which gives back
+// exactly the bytes any ANSI text had.
+
+static void readValue(const wchar_t* key, char* value) {
+  // One character more than a value keeps: Wine takes the last character off
+  // a quoted value that fills the buffer exactly.
+  wchar_t wide[accountFieldSize + 1];
+  GetPrivateProfileStringW(appNameW, key, L"", wide, accountFieldSize + 1, settingsPath);
+  char ansi[2 * (accountFieldSize + 1)];
+  int length = WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, sizeof ansi, nullptr, nullptr);
+  // Cut to what the buffer holds, never between the two bytes of a character.
+  int kept = 0;
+  while (kept < length - 1) {
+    int step = IsDBCSLeadByte(static_cast<BYTE>(ansi[kept])) ? 2 : 1;
+    if (kept + step > accountFieldSize - 1 || kept + step > length - 1) break;
+    kept += step;
+  }
+  CopyMemory(value, ansi, kept);
+  value[kept] = 0;
+}
+
+static bool writeValue(const wchar_t* key, const char* value) {
+  wchar_t wide[accountFieldSize];
+  if (MultiByteToWideChar(CP_ACP, 0, value, -1, wide, accountFieldSize) == 0) return false;
+  return WritePrivateProfileStringW(appNameW, key, wide, settingsPath) != 0;
+}
+
 void loadSettings() {
   Hold hold(accountLock);
-  GetPrivateProfileStringA(appName, "username", "", userName, accountFieldSize, settingsPath);
-  GetPrivateProfileStringA(appName, "password", "", userPassword, accountFieldSize, settingsPath);
+  readValue(L"username", userName);
+  readValue(L"password", userPassword);
 }
 
 INT_PTR showSettingsDialog() {
@@ -23,8 +53,8 @@ static void acceptSettings(HWND dialog) {
     GetDlgItemTextA(dialog, userNameEditId, userName, accountFieldSize);
     GetDlgItemTextA(dialog, userPasswordEditId, userPassword, accountFieldSize);
   }
-  WritePrivateProfileStringA(appName, "username", userName, settingsPath);
-  WritePrivateProfileStringA(appName, "password", userPassword, settingsPath);
+  writeValue(L"username", userName);
+  writeValue(L"password", userPassword);
   allowAccountBalloon();
   EndDialog(dialog, IDOK);
 }

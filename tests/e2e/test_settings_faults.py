@@ -70,6 +70,23 @@ class SettingsFaults(ScenarioCase):
         wh('click', dialog, 2)
         self.assertTrue(menu_opens(window))
 
+    def test_a_folder_named_outside_the_ansi_code_page(self):
+        # A Japanese folder name on a Western system (code page 1252 here): the
+        # ANSI path of the exe would hold "?" in its place and name no file.
+        program = self.program({'username': 'alice', 'password': 'old'},
+                               folder_name='\u8a2d\u5b9a\u30c6\u30b9\u30c8').start()
+        window = program.main_window()
+        self.assertIsNotNone(window, 'the stored name is read: no dialog at start-up')
+        dialog = self.open_settings(window)
+        self.assertEqual(wh('gettext', dialog, 4000), 'alice')
+        wh('settext', dialog, 4000, 'bob')
+        wh('settext', dialog, 4001, 'new pw')
+        wh('click', dialog, 1)
+        self.assertTrue(wait_until(lambda: find_window('#32770', 'Option', 0) is None))
+        with open(program.ini, 'rb') as f:
+            self.assertEqual(f.read(), b'[MoodRelayer]\r\nusername=bob\r\npassword=new pw\r\n')
+        self.assertTrue(menu_opens(window))
+
 
 if __name__ == '__main__':
     unittest.main()

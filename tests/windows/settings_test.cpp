@@ -16,11 +16,15 @@ class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     appInstance = GetModuleHandleA(nullptr);
-    std::strcpy(settingsPath, folder.file("MoodRelayer.ini").c_str());
+    useSettingsFile(folder.file("MoodRelayer.ini"));
     std::strcpy(userName, "before");
     std::strcpy(userPassword, "old pass");
   }
-  std::string ini() const { return readWholeFile(settingsPath); }
+  void useSettingsFile(const std::string& path) {
+    iniPath = path;
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, settingsPath, settingsPathSize);
+  }
+  std::string ini() const { return readWholeFile(iniPath); }
 
   // Opens the dialog on this thread; `user` plays the user on a second thread
   // once the dialog is up.
@@ -35,6 +39,7 @@ class SettingsTest : public ::testing::Test {
   }
 
   TempFolder folder;
+  std::string iniPath;
 };
 
 void type(HWND dialog, int id, const char* text) {
@@ -45,11 +50,11 @@ TEST_F(SettingsTest, MissingFileReadsAsTwoEmptyValues) {
   loadSettings();
   EXPECT_STREQ(userName, "");
   EXPECT_STREQ(userPassword, "");
-  EXPECT_FALSE(fileExists(settingsPath)) << "reading must not create the file";
+  EXPECT_FALSE(fileExists(iniPath)) << "reading must not create the file";
 }
 
 TEST_F(SettingsTest, LongValuesAreCutTo255AndSpacesAndEqualsKept) {
-  writeWholeFile(settingsPath, "[MoodRelayer]\r\nusername=" + std::string(300, 'n') +
+  writeWholeFile(iniPath, "[MoodRelayer]\r\nusername=" + std::string(300, 'n') +
                                    "\r\npassword=a b=c = d\r\n[Other]\r\nusername=zzz\r\n");
   loadSettings();
   EXPECT_EQ(std::string(userName), std::string(255, 'n'));
@@ -98,7 +103,7 @@ TEST_F(SettingsTest, OkWritesTheValuesAsTypedPasswordInPlainText) {
 }
 
 TEST_F(SettingsTest, CancelButtonAndEscapeChangeNothing) {
-  writeWholeFile(settingsPath, "[MoodRelayer]\r\nusername=before\r\npassword=old pass\r\n");
+  writeWholeFile(iniPath, "[MoodRelayer]\r\nusername=before\r\npassword=old pass\r\n");
   std::string fileBefore = ini();
 
   INT_PTR byButton = runDialog([](HWND dialog) {
