@@ -2,6 +2,7 @@
 
 #include "twitter/account.h"
 #include "shell/app.h"
+#include "shell/settings_value.h"
 #include "shell/tray.h"
 
 // The path is wide so that any folder works, and there are no ANSI profile
@@ -31,7 +32,9 @@ static void readValue(const wchar_t* key, char* value) {
 static bool writeValue(const wchar_t* key, const char* value) {
   wchar_t wide[accountFieldSize];
   if (MultiByteToWideChar(CP_ACP, 0, value, -1, wide, accountFieldSize) == 0) return false;
-  return WritePrivateProfileStringW(appNameW, key, wide, settingsPath) != 0;
+  wchar_t stored[accountFieldSize + 2];  // room for the quotes
+  if (!storedValue(wide, stored, accountFieldSize + 2)) return false;
+  return WritePrivateProfileStringW(appNameW, key, stored, settingsPath) != 0;
 }
 
 void loadSettings() {

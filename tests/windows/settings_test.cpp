@@ -102,6 +102,37 @@ TEST_F(SettingsTest, OkWritesTheValuesAsTypedPasswordInPlainText) {
   EXPECT_STREQ(copy.password, "p@ss w0rd=!");
 }
 
+TEST_F(SettingsTest, EveryValueReadsBackAsTypedQuotedOnlyWhereTheReaderWouldChangeIt) {
+  struct Row {
+    std::string typed, stored;
+  } rows[] = {
+      {"a\"b'c", "a\"b'c"},  // as it is: nearly every file stays as it was
+      {" pw ", "\" pw \""},
+      {"\"pw\"", "\"\"pw\"\""},  // the reader takes off one pair only
+      {"'pw'", "\"'pw'\""},
+      {"\" pw \"", "\"\" pw \"\""},
+      {"caf\xe9 ", "\"caf\xe9 \""},  // the file stays in the ANSI code page
+      {std::string(254, 'x') + " ", "\"" + std::string(254, 'x') + " \""},  // the longest
+  };
+  int serial = 0;
+  for (const Row& row : rows) {
+    runDialog([&](HWND dialog) {
+      type(dialog, userNameEditId, "carol");
+      type(dialog, userPasswordEditId, row.typed.c_str());
+      SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(ini(), "[MoodRelayer]\r\nusername=carol\r\npassword=" + row.stored + "\r\n");
+    // Read as the next start reads it: from a file the profile cache has not seen.
+    std::string saved = ini();
+    useSettingsFile(folder.file(("next" + std::to_string(++serial) + ".ini").c_str()));
+    writeWholeFile(iniPath, saved);
+    std::strcpy(userPassword, "stale");
+    loadSettings();
+    EXPECT_EQ(std::string(userPassword), row.typed) << "stored as " << row.stored;
+    useSettingsFile(folder.file("MoodRelayer.ini"));
+  }
+}
+
 TEST_F(SettingsTest, CancelButtonAndEscapeChangeNothing) {
   writeWholeFile(iniPath, "[MoodRelayer]\r\nusername=before\r\npassword=old pass\r\n");
   std::string fileBefore = ini();
