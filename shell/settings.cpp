@@ -48,6 +48,23 @@ INT_PTR showSettingsDialog() {
                          settingsDialogProc, 0);
 }
 
+static void append(wchar_t* text, int size, const wchar_t* more) {
+  int used = lstrlenW(text);
+  lstrcpynW(text + used, more, size - used);
+}
+
+// Without this the user would only see the dialog ask again at every start
+// (in Program Files, say, where the program may not write beside itself).
+static void tellSettingsNotSaved(HWND dialog) {
+  wchar_t text[settingsPathSize + 256] = {};
+  append(text, ARRAYSIZE(text), L"MoodRelayer could not save your settings to\n");
+  append(text, ARRAYSIZE(text), settingsPath);
+  append(text, ARRAYSIZE(text),
+         L"\n\nThey are used until you exit. To keep them, move MoodRelayer to a folder "
+         L"you can write to, such as one in your Documents, and enter them again.");
+  MessageBoxW(dialog, text, appNameW, MB_OK | MB_ICONWARNING);
+}
+
 static void acceptSettings(HWND dialog) {
   {
     // Memory first: requests started from now on use the new pair even when
@@ -56,9 +73,10 @@ static void acceptSettings(HWND dialog) {
     GetDlgItemTextA(dialog, userNameEditId, userName, accountFieldSize);
     GetDlgItemTextA(dialog, userPasswordEditId, userPassword, accountFieldSize);
   }
-  writeValue(L"username", userName);
-  writeValue(L"password", userPassword);
+  bool saved = writeValue(L"username", userName);
+  if (!writeValue(L"password", userPassword)) saved = false;
   allowAccountBalloon();
+  if (!saved) tellSettingsNotSaved(dialog);
   EndDialog(dialog, IDOK);
 }
 

@@ -34,6 +34,13 @@ class SettingsTest : public ::testing::Test {
           HWND dialog = waitForWindow("#32770", "Option");
           ASSERT_NE(dialog, nullptr) << "the dialog did not open";
           user(dialog);
+          // A message box nobody expected would hold the dialog open for good.
+          for (int i = 0; i < 250 && IsWindow(dialog); ++i, Sleep(20)) {
+            HWND box = waitForWindow("#32770", appName, 0);
+            if (!box) continue;
+            ADD_FAILURE() << "a message box came up";
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+          }
         },
         [] { return showSettingsDialog(); });
   }
@@ -79,7 +86,7 @@ TEST_F(SettingsTest, OkWithEmptyFieldsWritesBothKeysEmpty) {
   INT_PTR result = runDialog([](HWND dialog) {
     type(dialog, userNameEditId, "");
     type(dialog, userPasswordEditId, "");
-    SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
   });
   EXPECT_EQ(result, 1);
   EXPECT_STREQ(userName, "");
@@ -91,7 +98,7 @@ TEST_F(SettingsTest, OkWritesTheValuesAsTypedPasswordInPlainText) {
   INT_PTR result = runDialog([](HWND dialog) {
     type(dialog, userNameEditId, "carol");
     type(dialog, userPasswordEditId, "p@ss w0rd=!");
-    SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
   });
   EXPECT_EQ(result, 1);
   EXPECT_STREQ(userName, "carol");
@@ -119,7 +126,7 @@ TEST_F(SettingsTest, EveryValueReadsBackAsTypedQuotedOnlyWhereTheReaderWouldChan
     runDialog([&](HWND dialog) {
       type(dialog, userNameEditId, "carol");
       type(dialog, userPasswordEditId, row.typed.c_str());
-      SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+      PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     });
     EXPECT_EQ(ini(), "[MoodRelayer]\r\nusername=carol\r\npassword=" + row.stored + "\r\n");
     // Read as the next start reads it: from a file the profile cache has not seen.
@@ -131,6 +138,35 @@ TEST_F(SettingsTest, EveryValueReadsBackAsTypedQuotedOnlyWhereTheReaderWouldChan
     EXPECT_EQ(std::string(userPassword), row.typed) << "stored as " << row.stored;
     useSettingsFile(folder.file("MoodRelayer.ini"));
   }
+}
+
+TEST_F(SettingsTest, FailedSaveIsToldOnceWithThePathAndTheValuesServeThisRun) {
+  // A folder where the file would be: no write can succeed, as in a folder
+  // the user may not write to.
+  ASSERT_TRUE(CreateDirectoryA(iniPath.c_str(), nullptr));
+  std::string told;
+  INT_PTR result = runDialog([&](HWND dialog) {
+    type(dialog, userNameEditId, "carol");
+    type(dialog, userPasswordEditId, "new pass");
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    HWND box = waitForWindow("#32770", appName);
+    ASSERT_NE(box, nullptr) << "nobody was told";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      char text[1024] = {};
+      GetWindowTextA(child, text, sizeof text);
+      told += std::string(text) + "|";
+    }
+    PostMessageA(box, WM_COMMAND, IDOK, 0);  // a second box fails the test in runDialog
+    for (int i = 0; i < 250 && IsWindow(box); ++i) Sleep(20);
+  });
+  RemoveDirectoryA(iniPath.c_str());
+  EXPECT_EQ(result, 1);
+  EXPECT_NE(told.find("could not save your settings to\n" + iniPath + "\n"), std::string::npos)
+      << told;
+  EXPECT_NE(told.find("They are used until you exit."), std::string::npos) << told;
+  EXPECT_STREQ(userName, "carol");
+  EXPECT_STREQ(userPassword, "new pass");
 }
 
 TEST_F(SettingsTest, CancelButtonAndEscapeChangeNothing) {
