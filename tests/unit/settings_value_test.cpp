@@ -11,29 +11,22 @@ static std::wstring stored(const std::wstring& value) {
 }
 
 TEST(SettingsValue, ValuesThatReadBackAsTheyAreStayAsTheyAre) {
-  for (const wchar_t* value : {L"", L"carol", L"p@ss w0rd=!", L"a\"b'c", L"x\"\"y", L"\"pw",
-                               L"pw\"", L"\"pw'", L"'pw\"", L"\"", L"'", L"pw\x01",
-                               L"\x00A0pw\x00A0", L"caf\x00E9", L"\x8a2d\x5b9a"})
+  for (const wchar_t* value :
+       {L"", L"carol", L"p@ss w0rd=!", L"a\"b'c", L"x\"\"y", L"\"pw", L"pw\"", L"\"pw'", L"'pw\"",
+        L"\"", L"'", L"pw\x01", L"\x00A0pw\x00A0", L"caf\x00E9", L"\x8a2d\x5b9a"})
     EXPECT_EQ(stored(value), value) << "quoted needlessly";
 }
 
+// The reader takes off one pair of quotes only: one more pair keeps a pair.
 TEST(SettingsValue, BlanksAroundOrEnclosingQuotesAreKeptInsideDoubleQuotes) {
   struct Row {
     const wchar_t* value;
     const wchar_t* stored;
   } rows[] = {
-      {L" pw ", L"\" pw \""},
-      {L"pw ", L"\"pw \""},
-      {L" pw", L"\" pw\""},
-      {L"\tpw", L"\"\tpw\""},
-      {L"pw\r", L"\"pw\r\""},
-      {L"pw\x1A", L"\"pw\x1A\""},
-      {L" ", L"\" \""},
-      {L"\"pw\"", L"\"\"pw\"\""},  // the reader takes off one pair only
-      {L"'pw'", L"\"'pw'\""},
-      {L"\"\"", L"\"\"\"\""},
-      {L"''", L"\"''\""},
-      {L"\" pw \"", L"\"\" pw \"\""},
+      {L" pw ", L"\" pw \""}, {L"pw ", L"\"pw \""},       {L" pw", L"\" pw\""},
+      {L"\tpw", L"\"\tpw\""}, {L"pw\r", L"\"pw\r\""},     {L"pw\x1A", L"\"pw\x1A\""},
+      {L" ", L"\" \""},       {L"\"pw\"", L"\"\"pw\"\""}, {L"'pw'", L"\"'pw'\""},
+      {L"\"\"", L"\"\"\"\""}, {L"''", L"\"''\""},         {L"\" pw \"", L"\"\" pw \"\""},
   };
   for (const Row& row : rows) {
     EXPECT_TRUE(valueNeedsQuotes(row.value)) << "[" << std::wstring(row.value).size() << "]";

@@ -62,7 +62,7 @@ TEST_F(SettingsTest, MissingFileReadsAsTwoEmptyValues) {
 
 TEST_F(SettingsTest, LongValuesAreCutTo255AndSpacesAndEqualsKept) {
   writeWholeFile(iniPath, "[MoodRelayer]\r\nusername=" + std::string(300, 'n') +
-                                   "\r\npassword=a b=c = d\r\n[Other]\r\nusername=zzz\r\n");
+                              "\r\npassword=a b=c = d\r\n[Other]\r\nusername=zzz\r\n");
   loadSettings();
   EXPECT_EQ(std::string(userName), std::string(255, 'n'));
   EXPECT_STREQ(userPassword, "a b=c = d");
