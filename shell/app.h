@@ -5,7 +5,7 @@
 #include "base/app_name.h"
 #include "shell/settings_path.h"
 
-extern char settingsPath[settingsPathSize];
+extern wchar_t settingsPath[settingsPathSize];
 extern HINSTANCE appInstance;  // for the dialog, menu and icon resources
 extern HWND mainWindow;        // hidden; receives menu commands and tray clicks
 

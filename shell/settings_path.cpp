@@ -1,9 +1,10 @@
 #include "shell/settings_path.h"
 
-#include <cstring>
-
-void settingsPathFromModulePath(char* path) {
-  std::size_t length = std::strlen(path);
+void settingsPathFromModulePath(wchar_t* path) {
+  std::size_t length = 0;
+  while (path[length] != 0) ++length;
   if (length < 3) return;
-  std::memcpy(path + length - 3, "ini", 3);
+  path[length - 3] = L'i';
+  path[length - 2] = L'n';
+  path[length - 1] = L'i';
 }

@@ -12,7 +12,7 @@
 
 #include <cstring>
 
-char settingsPath[settingsPathSize];
+wchar_t settingsPath[settingsPathSize];
 HINSTANCE appInstance;
 HWND mainWindow;
 
@@ -22,7 +22,8 @@ static UINT taskbarCreatedMsg;
 constexpr DWORD requestsLetGoMs = 500;
 
 static void findSettingsFile() {
-  GetModuleFileNameA(nullptr, settingsPath, settingsPathSize);
+  // Wide: the ANSI path turns characters outside the code page into "?".
+  GetModuleFileNameW(nullptr, settingsPath, settingsPathSize);
   settingsPath[settingsPathSize - 1] = 0;  // older systems leave a full buffer unterminated
   settingsPathFromModulePath(settingsPath);
 }

@@ -150,9 +150,14 @@ def wait_until(predicate, timeout=5.0, interval=0.05):
 class Program:
     """One MoodRelayer.exe in a folder of its own."""
 
-    def __init__(self, settings=None, env=None, exe=None):
-        """exe: the build's MoodRelayer.exe unless another one is given."""
-        self.folder = tempfile.mkdtemp(prefix='mr-scenario-')
+    def __init__(self, settings=None, env=None, exe=None, folder_name=None):
+        """exe: the build's MoodRelayer.exe unless another one is given.
+        folder_name: a folder of that name inside the fresh one holds the exe."""
+        self.root = tempfile.mkdtemp(prefix='mr-scenario-')
+        self.folder = self.root
+        if folder_name:
+            self.folder = os.path.join(self.root, folder_name)
+            os.mkdir(self.folder)
         self.exe = os.path.join(self.folder, 'MoodRelayer.exe')
         self.ini = os.path.join(self.folder, 'MoodRelayer.ini')
         shutil.copy(exe or PROGRAM, self.exe)
@@ -205,13 +210,13 @@ class Program:
             if self.exit_through_menu_command(5) is None:
                 self.process.kill()
                 self.process.wait(5)
-        shutil.rmtree(self.folder, ignore_errors=True)
+        shutil.rmtree(self.root, ignore_errors=True)
 
 
 class ScenarioCase(unittest.TestCase):
     """Closes every program a scenario started, also when the scenario fails."""
 
-    def program(self, settings=None, env=None):
-        program = Program(settings, env)
+    def program(self, settings=None, env=None, **kwargs):
+        program = Program(settings, env, **kwargs)
         self.addCleanup(program.close)
         return program

@@ -27,6 +27,19 @@ class SettingsFaults(ScenarioCase):
         self.assertIsNotNone(dialog)
         return dialog
 
+    def dismiss_not_saved_box(self, program):
+        """The message box that tells the settings were not saved: its texts, once
+        its OK is clicked and it is gone without a second one."""
+        box = find_window('#32770', 'MoodRelayer', 5000)
+        self.assertIsNotNone(box, 'nobody was told that the settings were not saved')
+        told = wh('children', box)
+        wh('click', box, 1)
+        self.assertTrue(wait_until(lambda: find_window('#32770', 'MoodRelayer', 0) is None),
+                        'the box stays, or a second one came')
+        self.assertIn('could not save your settings to', told)
+        self.assertIn(('Z:' + program.ini).replace('/', '\\'), told)
+        return told
+
     def test_binary_junk_in_the_file(self):
         # a two-byte name among the junk: too short, so the dialog asks
         junk = bytes(range(1, 256)) * 8 + b'\r\n[MoodRelayer]\r\nusername=\xfe\x01\r\n\x00\x00\xff'
@@ -61,6 +74,7 @@ class SettingsFaults(ScenarioCase):
         wh('settext', dialog, 4000, 'bob')
         wh('settext', dialog, 4001, 'new')
         wh('click', dialog, 1)
+        self.dismiss_not_saved_box(program)
         self.assertTrue(wait_until(lambda: find_window('#32770', 'Option', 0) is None))
         with open(program.ini, 'rb') as f:
             self.assertEqual(f.read(), before, 'the read-only file must stay as it was')
@@ -68,6 +82,45 @@ class SettingsFaults(ScenarioCase):
         self.assertEqual(wh('gettext', dialog, 4000), 'bob')
         self.assertEqual(wh('gettext', dialog, 4001), 'new')
         wh('click', dialog, 2)
+        self.assertTrue(menu_opens(window))
+
+    def test_settings_that_cannot_be_saved_are_told_and_serve_this_run(self):
+        # A folder in place of the file: as root under Wine every file can be
+        # written, and so the program sees a folder it may not write to.
+        program = self.program()
+        os.mkdir(program.ini)
+        program.start()
+        dialog = find_window('#32770', 'Option', 10000)  # nothing read: the dialog asks
+        self.assertIsNotNone(dialog)
+        wh('settext', dialog, 4000, 'carol')
+        wh('settext', dialog, 4001, 'new')
+        wh('click', dialog, 1)
+        self.dismiss_not_saved_box(program)
+        window = program.main_window()
+        self.assertIsNotNone(window, 'start-up goes on with the values typed')
+        self.assertTrue(os.path.isdir(program.ini))
+        dialog = self.open_settings(window)
+        self.assertEqual(wh('gettext', dialog, 4000), 'carol')
+        self.assertEqual(wh('gettext', dialog, 4001), 'new')
+        wh('click', dialog, 2)
+        self.assertTrue(menu_opens(window))
+
+    def test_a_folder_named_outside_the_ansi_code_page(self):
+        # A Japanese folder name on a Western system (code page 1252 here): the
+        # ANSI path of the exe would hold "?" in its place and name no file.
+        program = self.program({'username': 'alice', 'password': 'old'},
+                               folder_name='\u8a2d\u5b9a\u30c6\u30b9\u30c8').start()
+        window = program.main_window()
+        self.assertIsNotNone(window, 'the stored name is read: no dialog at start-up')
+        dialog = self.open_settings(window)
+        self.assertEqual(wh('gettext', dialog, 4000), 'alice')
+        wh('settext', dialog, 4000, 'bob')
+        wh('settext', dialog, 4001, 'new pw')
+        wh('click', dialog, 1)
+        self.assertTrue(wait_until(lambda: find_window('#32770', 'Option', 0) is None))
+        self.assertIsNone(find_window('#32770', 'MoodRelayer', 0), 'saved, yet told it was not')
+        with open(program.ini, 'rb') as f:
+            self.assertEqual(f.read(), b'[MoodRelayer]\r\nusername=bob\r\npassword=new pw\r\n')
         self.assertTrue(menu_opens(window))
 
 

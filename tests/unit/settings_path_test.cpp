@@ -4,39 +4,42 @@
 
 #include <string>
 
-static std::string derive(std::string path) {
-  char buffer[settingsPathSize] = {};
+static std::wstring derive(std::wstring path) {
+  wchar_t buffer[settingsPathSize] = {};
   path.copy(buffer, settingsPathSize - 1);
   settingsPathFromModulePath(buffer);
   return buffer;
 }
 
 TEST(SettingsPath, ExeBecomesIniInTheSameFolder) {
-  EXPECT_EQ(derive("C:\\Program Files\\MoodRelayer\\MoodRelayer.exe"),
-            "C:\\Program Files\\MoodRelayer\\MoodRelayer.ini");
-  EXPECT_EQ(derive("Z:\\tmp\\run 1\\prog.EXE"), "Z:\\tmp\\run 1\\prog.ini");
+  EXPECT_EQ(derive(L"C:\\Program Files\\MoodRelayer\\MoodRelayer.exe"),
+            L"C:\\Program Files\\MoodRelayer\\MoodRelayer.ini");
+  EXPECT_EQ(derive(L"Z:\\tmp\\run 1\\prog.EXE"), L"Z:\\tmp\\run 1\\prog.ini");
+  // a Japanese user name on a Western system: the characters outside its code page stay
+  EXPECT_EQ(derive(L"C:\\Users\\\u7530\u4e2d\\MoodRelayer.exe"),
+            L"C:\\Users\\\u7530\u4e2d\\MoodRelayer.ini");
 }
 
 TEST(SettingsPath, LastThreeCharactersAreReplacedEvenWithoutExtension) {
-  EXPECT_EQ(derive("C:\\tools\\relayer"), "C:\\tools\\relaini");
-  EXPECT_EQ(derive("C:\\a.b\\x.e"), "C:\\a.b\\ini");
+  EXPECT_EQ(derive(L"C:\\tools\\relayer"), L"C:\\tools\\relaini");
+  EXPECT_EQ(derive(L"C:\\a.b\\x.e"), L"C:\\a.b\\ini");
 }
 
 TEST(SettingsPath, PathOfTheFullLengthStaysTerminatedInItsBuffer) {
-  std::string path = "C:\\" + std::string(252, 'd') + ".exe";
+  std::wstring path = L"C:\\" + std::wstring(252, L'd') + L".exe";
   ASSERT_EQ(path.size(), 259u);
-  char buffer[settingsPathSize + 1];
-  buffer[settingsPathSize] = '#';  // guard byte just past the path buffer
+  wchar_t buffer[settingsPathSize + 1];
+  buffer[settingsPathSize] = L'#';  // guard just past the path buffer
   path.copy(buffer, 259);
   buffer[259] = 0;
   settingsPathFromModulePath(buffer);
-  EXPECT_EQ(std::string(buffer), path.substr(0, 256) + "ini");
+  EXPECT_EQ(std::wstring(buffer), path.substr(0, 256) + L"ini");
   EXPECT_EQ(buffer[259], 0);
-  EXPECT_EQ(buffer[settingsPathSize], '#');
+  EXPECT_EQ(buffer[settingsPathSize], L'#');
 }
 
 TEST(SettingsPath, TooShortPathIsLeftAlone) {
-  EXPECT_EQ(derive("ab"), "ab");
-  EXPECT_EQ(derive(""), "");
-  EXPECT_EQ(derive("abc"), "ini");
+  EXPECT_EQ(derive(L"ab"), L"ab");
+  EXPECT_EQ(derive(L""), L"");
+  EXPECT_EQ(derive(L"abc"), L"ini");
 }

@@ -16,11 +16,15 @@ class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     appInstance = GetModuleHandleA(nullptr);
-    std::strcpy(settingsPath, folder.file("MoodRelayer.ini").c_str());
+    useSettingsFile(folder.file("MoodRelayer.ini"));
     std::strcpy(userName, "before");
     std::strcpy(userPassword, "old pass");
   }
-  std::string ini() const { return readWholeFile(settingsPath); }
+  void useSettingsFile(const std::string& path) {
+    iniPath = path;
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, settingsPath, settingsPathSize);
+  }
+  std::string ini() const { return readWholeFile(iniPath); }
 
   // Opens the dialog on this thread; `user` plays the user on a second thread
   // once the dialog is up.
@@ -30,11 +34,19 @@ class SettingsTest : public ::testing::Test {
           HWND dialog = waitForWindow("#32770", "Option");
           ASSERT_NE(dialog, nullptr) << "the dialog did not open";
           user(dialog);
+          // A message box nobody expected would hold the dialog open for good.
+          for (int i = 0; i < 250 && IsWindow(dialog); ++i, Sleep(20)) {
+            HWND box = waitForWindow("#32770", appName, 0);
+            if (!box) continue;
+            ADD_FAILURE() << "a message box came up";
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+          }
         },
         [] { return showSettingsDialog(); });
   }
 
   TempFolder folder;
+  std::string iniPath;
 };
 
 void type(HWND dialog, int id, const char* text) {
@@ -45,12 +57,12 @@ TEST_F(SettingsTest, MissingFileReadsAsTwoEmptyValues) {
   loadSettings();
   EXPECT_STREQ(userName, "");
   EXPECT_STREQ(userPassword, "");
-  EXPECT_FALSE(fileExists(settingsPath)) << "reading must not create the file";
+  EXPECT_FALSE(fileExists(iniPath)) << "reading must not create the file";
 }
 
 TEST_F(SettingsTest, LongValuesAreCutTo255AndSpacesAndEqualsKept) {
-  writeWholeFile(settingsPath, "[MoodRelayer]\r\nusername=" + std::string(300, 'n') +
-                                   "\r\npassword=a b=c = d\r\n[Other]\r\nusername=zzz\r\n");
+  writeWholeFile(iniPath, "[MoodRelayer]\r\nusername=" + std::string(300, 'n') +
+                              "\r\npassword=a b=c = d\r\n[Other]\r\nusername=zzz\r\n");
   loadSettings();
   EXPECT_EQ(std::string(userName), std::string(255, 'n'));
   EXPECT_STREQ(userPassword, "a b=c = d");
@@ -74,7 +86,7 @@ TEST_F(SettingsTest, OkWithEmptyFieldsWritesBothKeysEmpty) {
   INT_PTR result = runDialog([](HWND dialog) {
     type(dialog, userNameEditId, "");
     type(dialog, userPasswordEditId, "");
-    SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
   });
   EXPECT_EQ(result, 1);
   EXPECT_STREQ(userName, "");
@@ -86,7 +98,7 @@ TEST_F(SettingsTest, OkWritesTheValuesAsTypedPasswordInPlainText) {
   INT_PTR result = runDialog([](HWND dialog) {
     type(dialog, userNameEditId, "carol");
     type(dialog, userPasswordEditId, "p@ss w0rd=!");
-    SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
   });
   EXPECT_EQ(result, 1);
   EXPECT_STREQ(userName, "carol");
@@ -97,8 +109,68 @@ TEST_F(SettingsTest, OkWritesTheValuesAsTypedPasswordInPlainText) {
   EXPECT_STREQ(copy.password, "p@ss w0rd=!");
 }
 
+TEST_F(SettingsTest, EveryValueReadsBackAsTypedQuotedOnlyWhereTheReaderWouldChangeIt) {
+  struct Row {
+    std::string typed, stored;
+  } rows[] = {
+      {"a\"b'c", "a\"b'c"},  // as it is: nearly every file stays as it was
+      {" pw ", "\" pw \""},
+      {"\"pw\"", "\"\"pw\"\""},  // the reader takes off one pair only
+      {"'pw'", "\"'pw'\""},
+      {"\" pw \"", "\"\" pw \"\""},
+      {"caf\xe9 ", "\"caf\xe9 \""},  // the file stays in the ANSI code page
+      {std::string(254, 'x') + " ", "\"" + std::string(254, 'x') + " \""},  // the longest
+  };
+  int serial = 0;
+  for (const Row& row : rows) {
+    runDialog([&](HWND dialog) {
+      type(dialog, userNameEditId, "carol");
+      type(dialog, userPasswordEditId, row.typed.c_str());
+      PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(ini(), "[MoodRelayer]\r\nusername=carol\r\npassword=" + row.stored + "\r\n");
+    // Read as the next start reads it: from a file the profile cache has not seen.
+    std::string saved = ini();
+    useSettingsFile(folder.file(("next" + std::to_string(++serial) + ".ini").c_str()));
+    writeWholeFile(iniPath, saved);
+    std::strcpy(userPassword, "stale");
+    loadSettings();
+    EXPECT_EQ(std::string(userPassword), row.typed) << "stored as " << row.stored;
+    useSettingsFile(folder.file("MoodRelayer.ini"));
+  }
+}
+
+TEST_F(SettingsTest, FailedSaveIsToldOnceWithThePathAndTheValuesServeThisRun) {
+  // A folder where the file would be: no write can succeed, as in a folder
+  // the user may not write to.
+  ASSERT_TRUE(CreateDirectoryA(iniPath.c_str(), nullptr));
+  std::string told;
+  INT_PTR result = runDialog([&](HWND dialog) {
+    type(dialog, userNameEditId, "carol");
+    type(dialog, userPasswordEditId, "new pass");
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    HWND box = waitForWindow("#32770", appName);
+    ASSERT_NE(box, nullptr) << "nobody was told";
+    EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      char text[1024] = {};
+      GetWindowTextA(child, text, sizeof text);
+      told += std::string(text) + "|";
+    }
+    PostMessageA(box, WM_COMMAND, IDOK, 0);  // a second box fails the test in runDialog
+    for (int i = 0; i < 250 && IsWindow(box); ++i) Sleep(20);
+  });
+  RemoveDirectoryA(iniPath.c_str());
+  EXPECT_EQ(result, 1);
+  EXPECT_NE(told.find("could not save your settings to\n" + iniPath + "\n"), std::string::npos)
+      << told;
+  EXPECT_NE(told.find("They are used until you exit."), std::string::npos) << told;
+  EXPECT_STREQ(userName, "carol");
+  EXPECT_STREQ(userPassword, "new pass");
+}
+
 TEST_F(SettingsTest, CancelButtonAndEscapeChangeNothing) {
-  writeWholeFile(settingsPath, "[MoodRelayer]\r\nusername=before\r\npassword=old pass\r\n");
+  writeWholeFile(iniPath, "[MoodRelayer]\r\nusername=before\r\npassword=old pass\r\n");
   std::string fileBefore = ini();
 
   INT_PTR byButton = runDialog([](HWND dialog) {
