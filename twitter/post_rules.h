@@ -10,9 +10,12 @@ enum class PostOutcome {
   posted,          // 2xx
   unreachable,     // no connection could be made: nothing was sent
   unavailable,     // 502, 503 or 504: the service did not take it
+  redirected,      // 3xx but 303 and 304: sent elsewhere (a sign-in page?), never taken
+  proxyRefused,    // 407: the proxy wants a password and passed nothing on
   accountRefused,  // 401
   rejected,        // any other answer: it was seen, trying again won't help
   noAnswer,        // sent, but no answer came: it may have been taken
+  seeOther,        // 303: the usual answer to a post that was taken, pointing to the result
 };
 
 constexpr std::int64_t firstRetryMs = 5000;

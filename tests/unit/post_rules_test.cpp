@@ -10,9 +10,13 @@ TEST(PostRules, OnlyWhatSurelyDidNotArriveIsRetried) {
   EXPECT_EQ(classifyPost(false, 0), PostOutcome::unreachable);
   EXPECT_EQ(classifyPost(true, 0), PostOutcome::noAnswer);
   EXPECT_EQ(classifyPost(true, 401), PostOutcome::accountRefused);
-  for (int status : {200, 201, 304, 401, 403, 500, 501, 505, 0})
+  EXPECT_EQ(classifyPost(true, 302), PostOutcome::redirected);
+  EXPECT_EQ(classifyPost(true, 407), PostOutcome::proxyRefused);
+  EXPECT_EQ(classifyPost(true, 303), PostOutcome::seeOther);
+  for (int status : {200, 201, 303, 304, 401, 403, 500, 501, 505, 0})
     EXPECT_FALSE(isRetried(classifyPost(true, status))) << status;
-  for (int status : {502, 503, 504}) EXPECT_TRUE(isRetried(classifyPost(true, status))) << status;
+  for (int status : {300, 301, 302, 305, 307, 308, 407, 502, 503, 504})
+    EXPECT_TRUE(isRetried(classifyPost(true, status))) << status;
   EXPECT_TRUE(isRetried(classifyPost(false, 0)));
 }
 
@@ -52,7 +56,7 @@ TEST(PostRules, BacksOffFromFiveSecondsDoublingToAMinute) {
 }
 
 TEST(PostRules, WhatMayHaveBeenTakenEndsAfterOneTry) {
-  for (int status : {200, 401, 403, 500, -1}) {
+  for (int status : {200, 303, 401, 403, 500, -1}) {
     ScriptedSteps steps({status, 200});
     postMood(steps, 0);
     EXPECT_EQ(steps.tries.size(), 1u) << status;
@@ -98,10 +102,17 @@ TEST(PostRules, TooltipLinesSayWhatBecameOfTheMood) {
        "Mood not posted: the service answered 403"},
       {{S::notPosted, PostOutcome::unavailable, 503, 0, true},
        "Mood not posted: the service could not take it for 15 minutes"},
+      {{S::waiting, PostOutcome::redirected, 302, 60000, false},
+       "Mood waiting: the network sent the request elsewhere (a sign-in page?) "
+       "(next try in 60 s)"},
+      {{S::waiting, PostOutcome::proxyRefused, 407, 5000, false},
+       "Mood waiting: the proxy asks for a password (next try in 5 s)"},
+      {{S::notPosted, PostOutcome::seeOther, 303, 0, false},
+       "Mood perhaps not posted: the answer pointed elsewhere (a sign-in page?)"},
   };
   char line[8];
   for (const auto& row : rows) {
-    char full[128];
+    char full[116];  // the tooltip's second line
     formatMoodLine(row.first, "14:03", full, sizeof full);
     EXPECT_STREQ(full, row.second);
     formatMoodLine(row.first, "14:03", line, sizeof line);
