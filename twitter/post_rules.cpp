@@ -2,6 +2,33 @@
 
 #include "base/text_buffer.h"
 
+bool surelyNotSent(unsigned long error, SendStage stage) {
+  // The client resends on a new connection when a kept one fails, so a
+  // request written once may have arrived whatever failed after it.
+  if (stage == SendStage::written) return false;
+  switch (error) {
+    // No way out, or no connection to the service or the proxy was made.
+    case sendError::outOfHandles:
+    case sendError::nameNotResolved:  // the service's name or the proxy's
+    case sendError::cannotConnect:
+    case sendError::tcpipNotInstalled:
+    case sendError::disconnected:  // also the offline state
+    case sendError::serverUnreachable:
+    case sendError::proxyServerUnreachable:
+    case sendError::badAutoProxyScript:
+    case sendError::unableToDownloadScript:
+      return true;
+    // A connection that failed: before anything was written only if the
+    // reports say it was still being made.
+    case sendError::timeout:
+    case sendError::connectionAborted:
+    case sendError::connectionReset:
+      return stage == SendStage::connecting;
+    default:  // an answer that made no sense, an inner error, a cancel: it may have arrived
+      return false;
+  }
+}
+
 PostOutcome classifyPost(bool connected, int status) {
   if (!connected) return PostOutcome::unreachable;
   if (status <= 0) return PostOutcome::noAnswer;

@@ -20,6 +20,42 @@ TEST(PostRules, OnlyWhatSurelyDidNotArriveIsRetried) {
   EXPECT_TRUE(isRetried(classifyPost(false, 0)));
 }
 
+TEST(PostRules, ASendIsTakenForUnsentOnlyWhenItCannotHaveArrived) {
+  using St = SendStage;
+  namespace E = sendError;
+  struct Row {
+    unsigned long error;
+    bool unknown, connecting, written;  // surely not sent, at each stage
+  };
+  const Row rows[] = {
+      // no connection to the service or the proxy could be made
+      {E::nameNotResolved, true, true, false},
+      {E::cannotConnect, true, true, false},
+      {E::disconnected, true, true, false},
+      {E::serverUnreachable, true, true, false},
+      {E::proxyServerUnreachable, true, true, false},
+      {E::badAutoProxyScript, true, true, false},
+      {E::unableToDownloadScript, true, true, false},
+      {E::tcpipNotInstalled, true, true, false},
+      {E::outOfHandles, true, true, false},
+      // a connection failed: unsent only while it was still being made
+      {E::timeout, false, true, false},
+      {E::connectionReset, false, true, false},
+      {E::connectionAborted, false, true, false},
+      // an answer came, or nobody knows how far it got
+      {E::invalidServerResponse, false, false, false},
+      {E::internalError, false, false, false},
+      {E::operationCancelled, false, false, false},
+      {0, false, false, false},
+      {12999, false, false, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(surelyNotSent(row.error, St::unknown), row.unknown) << row.error;
+    EXPECT_EQ(surelyNotSent(row.error, St::connecting), row.connecting) << row.error;
+    EXPECT_EQ(surelyNotSent(row.error, St::written), row.written) << row.error;
+  }
+}
+
 // A clock that moves only when the post waits or tries; each try answers the
 // next scripted status: 0 no connection, -1 sent but no answer.
 struct ScriptedSteps {
