@@ -7,6 +7,23 @@
 #include "twitter/http_text.h"
 #include "twitter/service.h"
 
+static_assert(sendError::outOfHandles == ERROR_INTERNET_OUT_OF_HANDLES &&
+                  sendError::timeout == ERROR_INTERNET_TIMEOUT &&
+                  sendError::internalError == ERROR_INTERNET_INTERNAL_ERROR &&
+                  sendError::nameNotResolved == ERROR_INTERNET_NAME_NOT_RESOLVED &&
+                  sendError::operationCancelled == ERROR_INTERNET_OPERATION_CANCELLED &&
+                  sendError::cannotConnect == ERROR_INTERNET_CANNOT_CONNECT &&
+                  sendError::connectionAborted == ERROR_INTERNET_CONNECTION_ABORTED &&
+                  sendError::connectionReset == ERROR_INTERNET_CONNECTION_RESET &&
+                  sendError::invalidServerResponse == ERROR_HTTP_INVALID_SERVER_RESPONSE &&
+                  sendError::tcpipNotInstalled == ERROR_INTERNET_TCPIP_NOT_INSTALLED &&
+                  sendError::disconnected == ERROR_INTERNET_DISCONNECTED &&
+                  sendError::serverUnreachable == ERROR_INTERNET_SERVER_UNREACHABLE &&
+                  sendError::proxyServerUnreachable == ERROR_INTERNET_PROXY_SERVER_UNREACHABLE &&
+                  sendError::badAutoProxyScript == ERROR_INTERNET_BAD_AUTO_PROXY_SCRIPT &&
+                  sendError::unableToDownloadScript == ERROR_INTERNET_UNABLE_TO_DOWNLOAD_SCRIPT,
+              "WinINet's error values");
+
 namespace {
 
 void setTimeouts(HINTERNET handle) {
@@ -116,7 +133,7 @@ bool ServiceRequest::timeLeft() {
 
 bool ServiceRequest::send(const char* headers, const void* body, DWORD bodyLength) {
   if (limitMs_ != 0 && deadline_ == 0) deadline_ = monotonicMs() + limitMs_;
-  stage_ = Stage::unknown;
+  stage_ = SendStage::unknown;
   sendError_ = 0;
   if (!timeLeft()) {
     sendError_ = ERROR_INTERNET_TIMEOUT;
@@ -132,26 +149,18 @@ bool ServiceRequest::send(const char* headers, const void* body, DWORD bodyLengt
 }
 
 bool ServiceRequest::neverSent() const {
-  if (!request_) return true;
-  switch (sendError_) {
-    case ERROR_INTERNET_NAME_NOT_RESOLVED:
-    case ERROR_INTERNET_CANNOT_CONNECT:
-      return true;
-    case ERROR_INTERNET_TIMEOUT:
-      // Without progress reports it may have been the answer that timed out.
-      return stage_ == Stage::connecting;
-    default:
-      return false;
-  }
+  return !request_ || surelyNotSent(sendError_, stage_);
 }
 
 void CALLBACK ServiceRequest::onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD) {
   auto* self = reinterpret_cast<ServiceRequest*>(context);
   if (!self) return;
-  // A connection dropped before any answer is resent on a new one, so only
-  // the last connection counts.
-  if (status == INTERNET_STATUS_CONNECTING_TO_SERVER) self->stage_ = Stage::connecting;
-  if (status == INTERNET_STATUS_SENDING_REQUEST) self->stage_ = Stage::sending;
+  // Written stays written: a kept connection that fails is replaced and the
+  // request sent again, and the first copy may have arrived.
+  if (self->stage_ == SendStage::written) return;
+  if (status == INTERNET_STATUS_RESOLVING_NAME || status == INTERNET_STATUS_CONNECTING_TO_SERVER)
+    self->stage_ = SendStage::connecting;
+  if (status == INTERNET_STATUS_SENDING_REQUEST) self->stage_ = SendStage::written;
 }
 
 bool ServiceRequest::query(DWORD info, char* text) {

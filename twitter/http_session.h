@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "twitter/account.h"
+#include "twitter/post_rules.h"
 
 class ServiceRequest {
  public:
@@ -29,8 +30,8 @@ class ServiceRequest {
   void limitTo(std::int64_t totalMs);
   // True when a reply came.
   bool send(const char* headers, const void* body, DWORD bodyLength);
-  // After a send without a reply: true when it surely never left, because no
-  // connection could be made (name not resolved, refused, connect timed out).
+  // After a send without a reply: true when it surely never reached the
+  // service (surelyNotSent in post_rules.h sorts the error).
   bool neverSent() const;
   // The status code of the reply; its text goes to text (headerLineSize bytes).
   int status(char* text);
@@ -57,17 +58,15 @@ class ServiceRequest {
   bool query(DWORD info, char* text);
   static void CALLBACK onStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD);
 
-  enum class Stage { unknown, connecting, sending };
-
   HINTERNET session_ = nullptr;
   HINTERNET connection_ = nullptr;
   HINTERNET request_ = nullptr;
   DWORD sendError_ = 0;
-  Stage stage_ = Stage::unknown;  // of the last connection the send used
-  std::int64_t limitMs_ = 0;      // set by limitTo, not started yet
-  std::int64_t deadline_ = 0;     // monotonicMs() by which it must be done; 0: none
-  bool cancelled_ = false;        // under the registry's lock
-  ServiceRequest* next_ = nullptr;  // the registry of requests under way
+  SendStage stage_ = SendStage::unknown;  // of the last send
+  std::int64_t limitMs_ = 0;              // set by limitTo, not started yet
+  std::int64_t deadline_ = 0;             // monotonicMs() by which it must be done; 0: none
+  bool cancelled_ = false;                // under the registry's lock
+  ServiceRequest* next_ = nullptr;        // the registry of requests under way
 };
 
 // A zero-filled heap block for one use, released when it goes out of scope.

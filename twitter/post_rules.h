@@ -8,19 +8,45 @@
 
 enum class PostOutcome {
   posted,          // 2xx
-  unreachable,     // no connection could be made: nothing was sent
+  unreachable,     // the request surely never left: nothing was sent
   unavailable,     // 502, 503 or 504: the service did not take it
+  redirected,      // 3xx but 303 and 304: sent elsewhere (a sign-in page?), never taken
+  proxyRefused,    // 407: the proxy wants a password and passed nothing on
   accountRefused,  // 401
   rejected,        // any other answer: it was seen, trying again won't help
   noAnswer,        // sent, but no answer came: it may have been taken
+  seeOther,        // 303: the usual answer to a post that was taken, pointing to the result
 };
 
 constexpr std::int64_t firstRetryMs = 5000;
 constexpr std::int64_t longestRetryMs = 60000;
 constexpr std::int64_t giveUpAfterMs = 15 * 60 * 1000;
 
-// connected: the request went out on a connection (false when none could be
-// made); status: the answer's status code, 0 when none came.
+// WinINet's send errors that surelyNotSent() sorts, by value: this file
+// builds without the Windows headers (http_session.cpp checks the values).
+namespace sendError {
+constexpr unsigned long outOfHandles = 12001, timeout = 12002, internalError = 12004,
+                        nameNotResolved = 12007, operationCancelled = 12017, cannotConnect = 12029,
+                        connectionAborted = 12030, connectionReset = 12031,
+                        invalidServerResponse = 12152, tcpipNotInstalled = 12159,
+                        disconnected = 12163, serverUnreachable = 12164,
+                        proxyServerUnreachable = 12165, badAutoProxyScript = 12166,
+                        unableToDownloadScript = 12167;
+}  // namespace sendError
+
+// How far a send got, from the client's progress reports.
+enum class SendStage {
+  unknown,     // no report came
+  connecting,  // looking up a name or connecting, and no request written yet
+  written,     // a request was written on some connection of this send
+};
+
+// After a send that failed with `error`: true only when the request surely
+// never reached the service, so that a second try cannot make a second copy.
+bool surelyNotSent(unsigned long error, SendStage stage);
+
+// connected: the request went out on a connection (false when it surely
+// never left); status: the answer's status code, 0 when none came.
 PostOutcome classifyPost(bool connected, int status);
 // Only what the service surely did not take is tried again.
 bool isRetried(PostOutcome outcome);

@@ -55,8 +55,8 @@ from harness import SOURCE
 
 sys.path.insert(0, os.path.join(SOURCE, 'tests', 'peers'))
 
-from fake_service import (DEFAULT_STATUSES, GETS_PER_FETCH, TIMELINE, UPDATE,  # noqa: E402,F401
-                          FakeService, Fault, Request, char_refs, timeline_xml)
+from fake_service import (DEFAULT_STATUSES, GETS_PER_FETCH, SIGN_IN, TIMELINE,  # noqa: E402,F401
+                          UPDATE, FakeService, Fault, Request, char_refs, timeline_xml)
 
 
 class _Service(FakeService):

@@ -1,8 +1,9 @@
 """Fault matrix, the status POST: every fault of the service's answer in one
 program run. Before each mood change from the simulator the service is told
 how to spoil its answer to the next POST. A post the service surely did not
-take (no connection, 502, 503, 504) is tried again 5 s later; any other fault
-ends it after one try. The tray tooltip tells what became of the last mood."""
+take (no connection, 502, 503, 504, a redirect, a proxy that wants a password)
+is tried again 5 s later; any other fault ends it after one try. The tray
+tooltip tells what became of the last mood."""
 import time
 import unittest
 
@@ -11,11 +12,17 @@ from fault_matrix import (DELAY_20, DELAY_60, REFUSED, SERVICE_FAULTS, TIMEOUT, 
                           tray_tip)
 from harness import SETTINGS_COMMAND, TRAY_CALLBACK, TRAY_ICON_ID, WM_COMMAND, find_window, \
     wait_until, wh
-from service import UPDATE, start_service
+from service import SIGN_IN, UPDATE, start_service
 from skype_sim import start_sim
 
 FIRST_RETRY = 5
-RETRIED = [(f'{code} once', {'status': code}) for code in (503, 502, 504)]
+REDIRECTED = "302 to a network's sign-in page once"
+PROXY_PASSWORD = '407 from a proxy that wants a password once'
+RETRIED = [(f'{code} once', {'status': code}) for code in (503, 502, 504)] + [
+    (REDIRECTED, {'status': 302, 'headers': {'Location': 'http://twitter.com' + SIGN_IN}}),
+    (PROXY_PASSWORD, {'status': 407, 'headers': {'Proxy-Authenticate': 'Basic realm="proxy"'}})]
+WAITING = {REDIRECTED: 'the network sent the request elsewhere (a sign-in page?)',
+           PROXY_PASSWORD: 'the proxy asks for a password'}
 REFUSED_ACCOUNT = '401 with a Basic challenge'
 ORDER = 'four moods set 0.2 s apart, the first answered 503'
 NIN_BALLOONUSERCLICK = 0x405
@@ -73,8 +80,11 @@ class ServiceFaultsOnThePost(MatrixCase):
                     self.assertGreaterEqual(len(got), 1, 'the POST did not reach the service')
                     self.assertIsNotNone(got[0].fault, 'the fault went to another request')
                     if (name, fault) in RETRIED:
-                        self.assertIn(f'Mood waiting: the service answered {fault["status"]} '
-                                      f'(next try in {FIRST_RETRY} s)', self.wait_tip('waiting'))
+                        # never "posted" for what the service did not take
+                        why = WAITING.get(name, f'the service answered {fault["status"]}')
+                        self.assertIn(f'Mood waiting: {why} (next try in {FIRST_RETRY} s)',
+                                      self.wait_tip('waiting'))
+                        self.assertEqual(svc.requests(path=SIGN_IN), [], 'redirect followed')
                         self.assertTrue(wait_until(lambda: self.taken(svc, text),
                                                    FIRST_RETRY + 10), 'not tried again')
                     if name == REFUSED_ACCOUNT:

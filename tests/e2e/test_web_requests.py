@@ -12,7 +12,7 @@ import time
 import unittest
 
 from harness import BUILD, NO_SERVICE_PROXY, wine_command
-from service import TIMELINE, UPDATE, start_service, timeline_xml
+from service import SIGN_IN, TIMELINE, UPDATE, start_service, timeline_xml
 
 WEBPROBE = os.path.join(BUILD, 'webprobe.exe')
 NAME, PASSWORD = 'alice', 'p@ss w:rd'
@@ -234,6 +234,11 @@ class TimelineFaults(WebRequestCase):
         result = self.spoilt(status=500, body=b'<error>caf&#233; closed</error>')
         self.assertEqual((result['status'], result['text']),
                          (500, '<error>caf\u00e9 closed</error>'.encode()))
+
+    def test_redirect_to_a_sign_in_page_is_not_followed(self):
+        result = self.spoilt(status=302, headers={'Location': 'http://twitter.com' + SIGN_IN})
+        self.assertEqual(result['status'], 302)
+        self.assertEqual(self.svc.requests(path=SIGN_IN), [])
 
     def test_dropped_connections(self):
         # The client retries a dropped request on a fresh connection, so one

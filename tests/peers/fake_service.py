@@ -13,6 +13,8 @@ What it serves, behind HTTP Basic authentication (a 401 with a Basic challenge
 for a request without the right credentials; WinINet answers the challenge):
   GET  /statuses/friends_timeline.xml  the timeline document (200), or 304
   POST /statuses/update.json           a small JSON reply with Content-Length
+  GET  /login                          a sign-in page (200), to anyone: where a
+                                       network's gateway sends every request
 Anything else is 404.
 
 Use it in-process (the e2e scenarios do, through tests/e2e/service.py):
@@ -43,6 +45,7 @@ import urllib.parse
 
 TIMELINE = '/statuses/friends_timeline.xml'
 UPDATE = '/statuses/update.json'
+SIGN_IN = '/login'
 # Each timeline request of the program sends its GET twice on one request
 # object and reads only the answer to the second one.
 GETS_PER_FETCH = 2
@@ -424,6 +427,10 @@ class FakeService:
         request.authorized = authorized
         fault = self._take_fault(request, authorized)
         request.fault = fault
+        if request.path == SIGN_IN:
+            return Answer(200, [('Content-Type', 'text/html')],
+                          b'<html><body><form>Sign in to use this network</form></body></html>'
+                          ), fault
         if not authorized:
             body = b'{"error":"Could not authenticate you."}'
             return Answer(401, [('WWW-Authenticate', f'Basic realm="{self.realm}"'),

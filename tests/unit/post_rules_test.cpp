@@ -10,10 +10,50 @@ TEST(PostRules, OnlyWhatSurelyDidNotArriveIsRetried) {
   EXPECT_EQ(classifyPost(false, 0), PostOutcome::unreachable);
   EXPECT_EQ(classifyPost(true, 0), PostOutcome::noAnswer);
   EXPECT_EQ(classifyPost(true, 401), PostOutcome::accountRefused);
-  for (int status : {200, 201, 304, 401, 403, 500, 501, 505, 0})
+  EXPECT_EQ(classifyPost(true, 302), PostOutcome::redirected);
+  EXPECT_EQ(classifyPost(true, 407), PostOutcome::proxyRefused);
+  EXPECT_EQ(classifyPost(true, 303), PostOutcome::seeOther);
+  for (int status : {200, 201, 303, 304, 401, 403, 500, 501, 505, 0})
     EXPECT_FALSE(isRetried(classifyPost(true, status))) << status;
-  for (int status : {502, 503, 504}) EXPECT_TRUE(isRetried(classifyPost(true, status))) << status;
+  for (int status : {300, 301, 302, 305, 307, 308, 407, 502, 503, 504})
+    EXPECT_TRUE(isRetried(classifyPost(true, status))) << status;
   EXPECT_TRUE(isRetried(classifyPost(false, 0)));
+}
+
+TEST(PostRules, ASendIsTakenForUnsentOnlyWhenItCannotHaveArrived) {
+  using St = SendStage;
+  namespace E = sendError;
+  struct Row {
+    unsigned long error;
+    bool unknown, connecting, written;  // surely not sent, at each stage
+  };
+  const Row rows[] = {
+      // no connection to the service or the proxy could be made
+      {E::nameNotResolved, true, true, false},
+      {E::cannotConnect, true, true, false},
+      {E::disconnected, true, true, false},
+      {E::serverUnreachable, true, true, false},
+      {E::proxyServerUnreachable, true, true, false},
+      {E::badAutoProxyScript, true, true, false},
+      {E::unableToDownloadScript, true, true, false},
+      {E::tcpipNotInstalled, true, true, false},
+      {E::outOfHandles, true, true, false},
+      // a connection failed: unsent only while it was still being made
+      {E::timeout, false, true, false},
+      {E::connectionReset, false, true, false},
+      {E::connectionAborted, false, true, false},
+      // an answer came, or nobody knows how far it got
+      {E::invalidServerResponse, false, false, false},
+      {E::internalError, false, false, false},
+      {E::operationCancelled, false, false, false},
+      {0, false, false, false},
+      {12999, false, false, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(surelyNotSent(row.error, St::unknown), row.unknown) << row.error;
+    EXPECT_EQ(surelyNotSent(row.error, St::connecting), row.connecting) << row.error;
+    EXPECT_EQ(surelyNotSent(row.error, St::written), row.written) << row.error;
+  }
 }
 
 // A clock that moves only when the post waits or tries; each try answers the
@@ -52,7 +92,7 @@ TEST(PostRules, BacksOffFromFiveSecondsDoublingToAMinute) {
 }
 
 TEST(PostRules, WhatMayHaveBeenTakenEndsAfterOneTry) {
-  for (int status : {200, 401, 403, 500, -1}) {
+  for (int status : {200, 303, 401, 403, 500, -1}) {
     ScriptedSteps steps({status, 200});
     postMood(steps, 0);
     EXPECT_EQ(steps.tries.size(), 1u) << status;
@@ -98,10 +138,17 @@ TEST(PostRules, TooltipLinesSayWhatBecameOfTheMood) {
        "Mood not posted: the service answered 403"},
       {{S::notPosted, PostOutcome::unavailable, 503, 0, true},
        "Mood not posted: the service could not take it for 15 minutes"},
+      {{S::waiting, PostOutcome::redirected, 302, 60000, false},
+       "Mood waiting: the network sent the request elsewhere (a sign-in page?) "
+       "(next try in 60 s)"},
+      {{S::waiting, PostOutcome::proxyRefused, 407, 5000, false},
+       "Mood waiting: the proxy asks for a password (next try in 5 s)"},
+      {{S::notPosted, PostOutcome::seeOther, 303, 0, false},
+       "Mood perhaps not posted: the answer pointed elsewhere (a sign-in page?)"},
   };
   char line[8];
   for (const auto& row : rows) {
-    char full[128];
+    char full[116];  // the tooltip's second line
     formatMoodLine(row.first, "14:03", full, sizeof full);
     EXPECT_STREQ(full, row.second);
     formatMoodLine(row.first, "14:03", line, sizeof line);
