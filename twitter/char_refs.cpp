@@ -2,9 +2,10 @@
 
 #include <cstdint>
 
+#include "base/utf8.h"
+
 namespace {
 
-constexpr std::uint32_t largestCodePoint = 0x10FFFF;
 constexpr std::uint32_t tooLarge = largestCodePoint + 1;  // saturation value
 
 int digitValue(char c, int base) {
@@ -46,36 +47,13 @@ std::uint32_t referenceValue(const char* body) {
   return value;
 }
 
-// The length of the well-formed UTF-8 sequence at p (shortest form, no
-// surrogate, at most U+10FFFF), with its code point in c; 0 when there is none.
-std::size_t utf8Sequence(const char* p, std::uint32_t& c) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  std::size_t length;
-  std::uint32_t smallest;
-  if (u[0] >= 0xC2 && u[0] <= 0xDF) {
-    length = 2, smallest = 0x80, c = u[0] & 0x1Fu;
-  } else if (u[0] >= 0xE0 && u[0] <= 0xEF) {
-    length = 3, smallest = 0x800, c = u[0] & 0x0Fu;
-  } else if (u[0] >= 0xF0 && u[0] <= 0xF4) {
-    length = 4, smallest = 0x10000, c = u[0] & 0x07u;
-  } else {
-    return 0;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((u[i] & 0xC0) != 0x80) return 0;  // also stops at the terminator
-    c = c << 6 | (u[i] & 0x3Fu);
-  }
-  if (c < smallest || c > largestCodePoint || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  return length;
-}
-
 // The character that starts at p, which is moved past it; 0 for a
 // reference that names none. The document is UTF-8; a byte that starts no
 // well-formed sequence is taken as the Latin-1 character of its value.
 std::uint32_t nextCharacter(const char*& p) {
   if (p[0] != '&' || p[1] != '#') {
     std::uint32_t c;
-    if (const std::size_t length = utf8Sequence(p, c)) {
+    if (const std::size_t length = utf8Sequence(p, p + 4, c)) {  // stops at the terminator
       p += length;
       return c;
     }
@@ -90,30 +68,6 @@ std::uint32_t nextCharacter(const char*& p) {
   return referenceValue(body);
 }
 
-// The UTF-8 form of a code point that is not a surrogate; returns its length.
-std::size_t encodeUtf8(std::uint32_t c, unsigned char* bytes) {
-  if (c < 0x80) {
-    bytes[0] = static_cast<unsigned char>(c);
-    return 1;
-  }
-  if (c < 0x800) {
-    bytes[0] = static_cast<unsigned char>(0xC0 | c >> 6);
-    bytes[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    return 2;
-  }
-  if (c < 0x10000) {
-    bytes[0] = static_cast<unsigned char>(0xE0 | c >> 12);
-    bytes[1] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
-    bytes[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    return 3;
-  }
-  bytes[0] = static_cast<unsigned char>(0xF0 | c >> 18);
-  bytes[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
-  bytes[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
-  bytes[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-  return 4;
-}
-
 }  // namespace
 
 std::size_t decodeCharRefs(const char* input, char* output, std::size_t outputSize) {
@@ -124,10 +78,10 @@ std::size_t decodeCharRefs(const char* input, char* output, std::size_t outputSi
   while (*p) {
     const std::uint32_t character = nextCharacter(p);
     if (character == 0) continue;
-    unsigned char bytes[4];
+    char bytes[4];
     const std::size_t count = encodeUtf8(character, bytes);
     if (used + count > limit) break;
-    for (std::size_t i = 0; i < count; ++i) output[used++] = static_cast<char>(bytes[i]);
+    for (std::size_t i = 0; i < count; ++i) output[used++] = bytes[i];
   }
   output[used] = 0;
   return used;
