@@ -1,6 +1,7 @@
 #include "twitter/char_refs.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "base/utf8.h"
 
@@ -47,36 +48,56 @@ std::uint32_t referenceValue(const char* body) {
   return value;
 }
 
-// The character that starts at p, which is moved past it; 0 for a
-// reference that names none. The document is UTF-8; a byte that starts no
-// well-formed sequence is taken as the Latin-1 character of its value.
-std::uint32_t nextCharacter(const char*& p) {
-  if (p[0] != '&' || p[1] != '#') {
-    std::uint32_t c;
-    if (const std::size_t length = utf8Sequence(p, p + 4, c)) {  // stops at the terminator
-      p += length;
-      return c;
+struct Entity {
+  const char* reference;
+  std::size_t length;
+  char character;
+};
+constexpr Entity entities[] = {
+    {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&amp;", 5, '&'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
+};
+
+// The character that starts at p, which is moved past it, no further than
+// end; 0 for a reference that names none. The text is UTF-8; a byte that
+// starts no well-formed sequence is taken as the Latin-1 character of its value.
+std::uint32_t nextCharacter(const char*& p, const char* end) {
+  if (*p == '&' && end - p > 1 && p[1] == '#') {
+    char body[referenceBodySize] = {};
+    std::size_t length = 0;
+    for (p += 2; p < end && *p != ';'; ++p) {
+      if (*p != '#' && length < referenceBodySize - 1) body[length++] = *p;
     }
-    return static_cast<unsigned char>(*p++);
+    if (p < end) ++p;  // the semicolon
+    return referenceValue(body);
   }
-  char body[referenceBodySize] = {};
-  std::size_t length = 0;
-  for (++p; *p && *p != ';'; ++p) {
-    if (*p != '#' && length < referenceBodySize - 1) body[length++] = *p;
+  if (*p == '&') {
+    for (const Entity& entity : entities) {
+      if (static_cast<std::size_t>(end - p) >= entity.length &&
+          std::memcmp(p, entity.reference, entity.length) == 0) {
+        p += entity.length;
+        return static_cast<unsigned char>(entity.character);
+      }
+    }
   }
-  if (*p == ';') ++p;
-  return referenceValue(body);
+  std::uint32_t c;
+  if (const std::size_t length = utf8Sequence(p, end, c)) {
+    p += length;
+    return c;
+  }
+  return static_cast<unsigned char>(*p++);
 }
 
 }  // namespace
 
-std::size_t decodeCharRefs(const char* input, char* output, std::size_t outputSize) {
+std::size_t decodeCharRefs(const char* input, std::size_t inputLength, char* output,
+                           std::size_t outputSize) {
   if (outputSize == 0) return 0;
   const std::size_t limit = outputSize - 1;  // room for the terminator
   std::size_t used = 0;
   const char* p = input;
-  while (*p) {
-    const std::uint32_t character = nextCharacter(p);
+  const char* end = input + inputLength;
+  while (p < end) {
+    const std::uint32_t character = nextCharacter(p, end);
     if (character == 0) continue;
     char bytes[4];
     const std::size_t count = encodeUtf8(character, bytes);

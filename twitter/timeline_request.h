@@ -9,9 +9,10 @@ constexpr std::size_t timelineBufferSize = 65536;
 // From the first send to the end of the body, however slowly the service sends.
 constexpr std::int64_t timelineDeadlineMs = 30000;
 
-// Fetches the timeline into destination (timelineBufferSize bytes) as UTF-8
-// text, references expanded, with If-Modified-Since lastPollTime unless it is 0.
-// What arrived by the deadline is used. Returns the HTTP status code, or 0
+// Fetches the timeline into destination (timelineBufferSize bytes): the
+// document as sent, its first timelineBufferSize - 1 bytes at most, then a
+// terminator; If-Modified-Since lastPollTime unless it is 0. What arrived by
+// the deadline is used. Returns the HTTP status code, or 0
 // when no reply came at all. Blocks the calling thread while it runs.
 int fetchFriendsTimeline(char* destination, std::int32_t lastPollTime);
 
