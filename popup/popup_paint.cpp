@@ -75,8 +75,8 @@ void paintPopup(HWND window) {
   RECT measured = layout;
   const int textHeight = DrawTextW(dc, text, length, &measured,
                                    DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
-  popupHeight = fullPopupHeight(textHeight);
-  if (auto top = textTop(height, textHeight)) {
+  popupHeight = fullPopupHeight(textHeight, workArea.bottom - workArea.top);
+  if (auto top = textTop(height, textHeight, popupHeight)) {
     layout.top = *top;
     DrawTextW(dc, text, length, &layout, DT_WORDBREAK | DT_NOPREFIX);
   }

@@ -32,13 +32,16 @@ int slideStep(int popupTop, int popupBottom, int popupHeight, std::uint32_t& sli
   return top > popupBottom ? popupBottom : top;
 }
 
-int fullPopupHeight(int textHeight) {
-  if (textHeight > INT_MAX - popupTextMargin) return INT_MAX;
-  const int height = textHeight + popupTextMargin;
-  return height <= minimumPopupHeight ? minimumPopupHeight : height;
+int fullPopupHeight(int textHeight, int workAreaHeight) {
+  int limit = maximumPopupHeight;
+  if (workAreaHeight > 0 && workAreaHeight < limit) limit = workAreaHeight;
+  int height = textHeight > INT_MAX - popupTextMargin ? INT_MAX : textHeight + popupTextMargin;
+  if (height < minimumPopupHeight) height = minimumPopupHeight;
+  return height > limit ? limit : height;
 }
 
-std::optional<int> textTop(int windowHeight, int textHeight) {
-  if (windowHeight < textHeight) return std::nullopt;
-  return (windowHeight - textHeight) / 2;
+std::optional<int> textTop(int windowHeight, int textHeight, int fullHeight) {
+  if (windowHeight >= textHeight) return (windowHeight - textHeight) / 2;
+  if (windowHeight >= fullHeight) return 0;
+  return std::nullopt;
 }

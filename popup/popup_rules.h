@@ -8,6 +8,9 @@ constexpr int slideStepPixels = 5;                    // per slide tick
 constexpr std::uint32_t slideTickMs = 20;             // the slide timer's period
 constexpr std::uint32_t defaultSlideShowTime = 3000;  // ms from the slide's start to its fall
 constexpr int minimumPopupHeight = 100;
+// As high as the popup gets before its show time is up: 750.
+constexpr int maximumPopupHeight =
+    static_cast<int>(slideStepPixels * defaultSlideShowTime / slideTickMs);
 constexpr int popupTextMargin = 10;
 
 // One tick of the poll timer: counts it and tells whether this tick polls, the
@@ -27,9 +30,13 @@ bool takePollAnswer(int status, std::int32_t requestTime, std::int32_t& lastPoll
 int slideStep(int popupTop, int popupBottom, int popupHeight, std::uint32_t& slideElapsed,
               std::uint32_t slideShowTime, bool& slideRising);
 
-// The height the popup rises to for a text laid out textHeight pixels high.
-int fullPopupHeight(int textHeight);
+// The height the popup rises to for a text laid out textHeight pixels high:
+// never more than the work area's height (its bottom is the work area's)
+// nor than it can rise before it falls.
+int fullPopupHeight(int textHeight, int workAreaHeight);
 
-// Where the text starts in a popup currently windowHeight pixels high: centred
-// vertically, or nothing when the text doesn't fit yet.
-std::optional<int> textTop(int windowHeight, int textHeight);
+// Where the text starts in a popup currently windowHeight pixels high whose
+// full height is fullHeight: centred vertically when it fits; from the top,
+// clipped, when it is taller than the popup at its full height; otherwise
+// nothing yet.
+std::optional<int> textTop(int windowHeight, int textHeight, int fullHeight);

@@ -135,19 +135,32 @@ TEST(Slide, ShowTimeIsExceededOnlyStrictly) {
   EXPECT_FALSE(slideRising);
 }
 
-TEST(PopupLayout, FullHeightFromTheMeasuredText) {
-  EXPECT_EQ(fullPopupHeight(95), 105);
-  EXPECT_EQ(fullPopupHeight(91), 101);
-  EXPECT_EQ(fullPopupHeight(90), 100);
-  EXPECT_EQ(fullPopupHeight(0), 100);  // empty text
-  EXPECT_EQ(fullPopupHeight(400), 410);
+TEST(PopupLayout, FullHeightFromTheMeasuredTextWithinTheWorkArea) {
+  // Each row: text height, work area height, full height.
+  const int rows[][3] = {
+      {95, 1040, 105},  {91, 1040, 101}, {90, 1040, 100},
+      {0, 1040, 100},   // empty text
+      {400, 1040, 410},
+      {900, 728, 728},  // 768-pixel screen with a 40-pixel taskbar
+      {900, 1040, 750}, // no higher than it rises in the show time
+      {740, 1040, 750}, {739, 1040, 749},
+      {50, 80, 80},     // a tiny work area wins over the minimum
+      {200, 0, 210},    // no work area read: no limit of its own
+      {2147483647, 1040, 750},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(fullPopupHeight(row[0], row[1]), row[2]) << row[0] << " in " << row[1];
 }
 
-TEST(PopupLayout, TextIsCentredWhenItFitsAndNotDrawnBefore) {
-  EXPECT_EQ(textTop(100, 60), 20);
-  EXPECT_EQ(textTop(100, 61), 19);  // rounded down
-  EXPECT_EQ(textTop(60, 60), 0);
-  EXPECT_EQ(textTop(59, 60), std::nullopt);
-  EXPECT_EQ(textTop(0, 0), 0);
-  EXPECT_EQ(textTop(5, 60), std::nullopt);
+TEST(PopupLayout, TextIsCentredWhenItFitsFromTheTopWhenTallerAndNotDrawnBefore) {
+  EXPECT_EQ(textTop(100, 60, 100), 20);
+  EXPECT_EQ(textTop(100, 61, 100), 19);  // rounded down
+  EXPECT_EQ(textTop(60, 60, 100), 0);
+  EXPECT_EQ(textTop(59, 60, 100), std::nullopt);
+  EXPECT_EQ(textTop(0, 0, 100), 0);
+  EXPECT_EQ(textTop(5, 60, 100), std::nullopt);
+  // Taller than the popup gets: from the top, once it stands at its full height.
+  EXPECT_EQ(textTop(728, 900, 728), 0);
+  EXPECT_EQ(textTop(727, 900, 728), std::nullopt);
+  EXPECT_EQ(textTop(750, 900, 750), 0);
 }

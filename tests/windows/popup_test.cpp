@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -69,13 +71,14 @@ class PopupTest : public ::testing::Test {
   }
   int height() const { return rect().bottom - rect().top; }
 
-  // Rows of the client area (top to bottom) that hold dark, that is text, pixels.
-  std::vector<int> darkRows() const {
+  // Rows of the client area (top to bottom, from y up to limit) that hold
+  // dark, that is text, pixels.
+  std::vector<int> darkRows(int from = 0, int limit = INT_MAX) const {
     HDC dc = GetDC(window);
     RECT client;
     GetClientRect(window, &client);
     std::vector<int> rows;
-    for (int y = 0; y < client.bottom; ++y) {
+    for (int y = from; y < client.bottom && y < limit; ++y) {
       for (int x = 0; x < client.right; ++x) {
         COLORREF c = GetPixel(dc, x, y);
         if (GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100) {
@@ -215,6 +218,32 @@ TEST_F(PopupTest, TextIsCentredOnceItFitsAndTallTextRaisesThePopup) {
   EXPECT_EQ(popupHeight, tall + 10);
   ticks(20);
   EXPECT_EQ(height(), tall + 10);
+}
+
+TEST_F(PopupTest, TextTallerThanThePopupCanRiseIsDrawnFromTheTopOnceItStands) {
+  std::string many;
+  for (int i = 0; i < 80; ++i) many += "user" + std::to_string(i) + ": a longer text\n";
+  RECT area;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  // The work area, or 750 pixels: as high as the popup rises in three seconds.
+  const int full = std::min<int>(area.bottom - area.top, 750);
+  ASSERT_GT(measure(many), full);
+  setText(many);
+  const int toFull = (full + 4) / 5;
+  ticks(toFull - 2);
+  EXPECT_EQ(popupHeight, full);
+  ASSERT_LT(height(), full);
+  EXPECT_TRUE(darkRows(0, 30).empty()) << "drawn before the popup stands";
+  ticks(2);
+  ASSERT_EQ(height(), full);
+  RECT client;
+  GetClientRect(window, &client);
+  // From the top, and on to the bottom edge, which clips it.
+  std::vector<int> top = darkRows(0, 30), bottom = darkRows(client.bottom - 30);
+  ASSERT_FALSE(top.empty());
+  EXPECT_LE(top.front(), 4);
+  ASSERT_FALSE(bottom.empty());
+  EXPECT_GE(bottom.back(), client.bottom - 20);
 }
 
 TEST_F(PopupTest, AmpersandsAreDrawnAsText) {
