@@ -4,7 +4,7 @@
 #include <optional>
 
 constexpr std::uint32_t pollEveryTicks = 62;          // one-second ticks from one poll to the next
-constexpr int slideStepPixels = 5;                    // per slide tick
+constexpr int slideStepPixels = 5;                    // per slideTickMs that passed
 constexpr std::uint32_t slideTickMs = 20;             // the slide timer's period
 constexpr std::uint32_t defaultSlideShowTime = 3000;  // ms from the slide's start to its fall
 constexpr int minimumPopupHeight = 100;
@@ -24,11 +24,13 @@ bool pollStarts(std::uint32_t& pollTicks, bool requestRunning);
 // just before the request, and asks for a new slide (the result).
 bool takePollAnswer(int status, std::int32_t requestTime, std::int32_t& lastPollTime);
 
-// One slide tick: moves the clock on, turns to falling once more than
-// slideShowTime has passed since the slide's start, and gives the new top
-// edge, 5 pixels towards the full height (popupHeight) or the bottom edge.
+// One slide tick, elapsedMs after the slide's start (slideElapsed holds the
+// previous tick's): the popup moves 5 pixels per 20 ms that passed since
+// then, however often the ticks come, up towards the full height
+// (popupHeight) until more than slideShowTime has passed, then down towards
+// the bottom edge. Turns slideRising off at the fall; gives the new top edge.
 int slideStep(int popupTop, int popupBottom, int popupHeight, std::uint32_t& slideElapsed,
-              std::uint32_t slideShowTime, bool& slideRising);
+              std::uint32_t elapsedMs, std::uint32_t slideShowTime, bool& slideRising);
 
 // The height the popup rises to for a text laid out textHeight pixels high:
 // never more than the work area's height (its bottom is the work area's)

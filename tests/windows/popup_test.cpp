@@ -1,5 +1,6 @@
 #include "popup/popup.h"
 
+#include "base/tick_clock.h"
 #include "popup/popup_rules.h"
 #include "popup/status_list.h"
 #include "tests/windows/win_test_util.h"
@@ -35,7 +36,7 @@ class PopupTest : public ::testing::Test {
     slideShowTime = defaultSlideShowTime;
     window = createPopupWindow(GetModuleHandleA(nullptr));
     ASSERT_NE(window, nullptr);
-    startSlide(window);
+    startSlide(window, clock);
   }
 
   void TearDown() override {
@@ -56,9 +57,10 @@ class PopupTest : public ::testing::Test {
     popupText[text.size()] = 0;
   }
 
-  // One tick of the slide timer, and the paint it causes.
+  // One tick of the slide timer 20 ms after the last, and the paint it causes.
   void tick() {
-    onPopupTimer(window, slideTimerId);
+    clock += slideTimerMs;
+    slidePopup(window, clock);
     UpdateWindow(window);
   }
   void ticks(int count) {
@@ -128,6 +130,7 @@ class PopupTest : public ::testing::Test {
   }
 
   HWND window = nullptr;
+  std::int64_t clock = 1000000;  // the slide's own clock, in ms
 };
 
 }  // namespace
@@ -156,6 +159,14 @@ TEST_F(PopupTest, WindowSitsAtTheBottomRightOfTheWorkAreaAndHandlesItsMessages) 
   SendMessageA(window, WM_TIMER, 99, 0);  // no timer of ours: nothing moves
   EXPECT_EQ(rect().top, r.top);
   EXPECT_FALSE(IsWindowVisible(window));
+
+  // The slide timer's tick goes by the system's clock, not by its count:
+  // one tick 200 ms after the start raises the popup 50 pixels, not 5.
+  startSlide(window, monotonicMs());
+  Sleep(200);
+  SendMessageA(window, WM_TIMER, slideTimerId, 0);
+  EXPECT_GE(height(), 45);  // the tick count may lag the sleep by one 15.6 ms step
+  EXPECT_TRUE(IsWindowVisible(window));
 }
 
 TEST_F(PopupTest, EmptyTextSlidesAFullGradientPopupUpAndDownInTime) {
