@@ -1,5 +1,6 @@
-// Prints how fast the character references of a 64 KB timeline document
-// decode to UTF-8, natively and without sanitizers. A figure, not a test.
+// Prints how fast the reference decoder turns 64 KB of timeline text into
+// UTF-8, natively and without sanitizers: its throughput, though the popup
+// only decodes the five names and texts it shows. A figure, not a test.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -35,7 +36,7 @@ int main() {
   const auto start = Clock::now();
   double seconds = 0;
   do {
-    bytes += decodeCharRefs(document.c_str(), output.data(), output.size());
+    bytes += decodeCharRefs(document.data(), document.size(), output.data(), output.size());
     ++rounds;
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
   } while (seconds < 1.0);

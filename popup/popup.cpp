@@ -1,5 +1,6 @@
 #include "popup/popup.h"
 
+#include "base/tick_clock.h"
 #include "base/window_class.h"
 #include "popup/popup_rules.h"
 #include "popup/status_list.h"
@@ -7,6 +8,7 @@
 #include "twitter/account.h"
 #include "twitter/timeline_request.h"
 
+#include <climits>
 #include <ctime>
 
 RECT workArea;
@@ -27,6 +29,7 @@ static bool startUpFetch;            // the one before the first slide
 static std::int32_t fetchStartTime;  // taken just before the request
 // If-Modified-Since of the next request: empty until one was answered 200.
 static char pollCondition[headerLineSize];
+static std::int64_t slideStart;  // monotonicMs() when the slide began
 
 static std::int32_t currentTime() {
   return static_cast<std::int32_t>(std::time(nullptr));
@@ -65,10 +68,27 @@ HWND createPopupWindow(HINSTANCE instance) {
   return window;
 }
 
-void startSlide(HWND window) {
+void startSlide(HWND window, std::int64_t nowMs) {
+  slideStart = nowMs;
   slideElapsed = 0;
   slideRising = true;
   SetTimer(window, slideTimerId, slideTimerMs, nullptr);  // restarts a running one
+}
+
+void slidePopup(HWND window, std::int64_t nowMs) {
+  const std::int64_t since = nowMs - slideStart;
+  const std::uint32_t elapsed =
+      since < 0 ? 0 : since > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(since);
+  popupTop = slideStep(popupTop, popupBottom, popupHeight, slideElapsed, elapsed, slideShowTime,
+                       slideRising);
+  MoveWindow(window, popupLeft, popupTop, popupRight - popupLeft, popupBottom - popupTop, TRUE);
+  if (popupTop == popupBottom) {
+    KillTimer(window, slideTimerId);
+    ShowWindow(window, SW_HIDE);
+    return;
+  }
+  // Never activated: the user may be typing in another program.
+  ShowWindow(window, SW_SHOWNOACTIVATE);
 }
 
 void setupPopup(HINSTANCE instance, HINSTANCE previousInstance, void (*onAccountRefused)()) {
@@ -104,18 +124,18 @@ void onTimelineDone(HWND window) {
     startUpFetch = false;
     popupText[0] = 0;
     extractStatuses(timelineBuffer);
-    startSlide(window);
+    startSlide(window, monotonicMs());
     return;
   }
   if (!changed) return;
   popupText[0] = 0;
   extractStatuses(timelineBuffer);
-  startSlide(window);  // from wherever the popup is now
+  startSlide(window, monotonicMs());  // from wherever the popup is now
 }
 
 void onPopupTimer(HWND window, UINT_PTR timerId) {
   if (timerId == slideTimerId) {
-    slidePopup(window);
+    slidePopup(window, monotonicMs());
   } else if (timerId == pollTimerId) {
     // A poll that falls due while the last one still runs is skipped.
     if (pollStarts(pollTicks, timelineFetchRunning())) startFetch(false);

@@ -20,7 +20,7 @@ extern RECT workArea;
 extern int popupHeight;  // the height the popup rises to; set by every paint
 extern int popupLeft, popupRight, popupBottom;
 extern int popupTop;  // popupBottom while retracted
-extern std::uint32_t slideElapsed;
+extern std::uint32_t slideElapsed;  // ms from the slide's start to its last step
 extern std::uint32_t slideShowTime;
 extern bool slideRising;
 extern std::uint32_t pollTicks;
@@ -34,16 +34,19 @@ extern HWND popupWindow;
 void setupPopup(HINSTANCE instance, HINSTANCE previousInstance, void (*onAccountRefused)());
 
 // The popup's pieces on their own, for set-up and tests: the class, the hidden
-// window at the bottom right of the work area, the start of a slide.
+// window at the bottom right of the work area, the start of a slide at nowMs
+// (monotonicMs(); tests give a clock of their own).
 bool registerPopupClass(HINSTANCE instance);
 HWND createPopupWindow(HINSTANCE instance);
-void startSlide(HWND window);
+void startSlide(HWND window, std::int64_t nowMs);
 
 LRESULT CALLBACK popupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void onPopupTimer(HWND window, UINT_PTR timerId);
 // timelineDoneMsg: takes the answer, and slides up with it when it asks for that.
 void onTimelineDone(HWND window);
-void slidePopup(HWND window);  // one slide step
+// One slide step at nowMs, on the clock of startSlide: the timer's ticks
+// come late on Windows, so the slide goes by the time that passed.
+void slidePopup(HWND window, std::int64_t nowMs);
 void paintPopup(HWND window);
 // The two costly pieces of a paint, also timed on their own by the frame benchmark.
 void fillGradient(HDC dc, int width, int height);

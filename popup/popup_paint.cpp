@@ -6,19 +6,6 @@
 // The form without the padded border, which every version accepts.
 static_assert(sizeof(NONCLIENTMETRICSW) == 500, "NONCLIENTMETRICSW of 500 bytes expected");
 
-void slidePopup(HWND window) {
-  popupTop =
-      slideStep(popupTop, popupBottom, popupHeight, slideElapsed, slideShowTime, slideRising);
-  MoveWindow(window, popupLeft, popupTop, popupRight - popupLeft, popupBottom - popupTop, TRUE);
-  if (popupTop == popupBottom) {
-    KillTimer(window, slideTimerId);
-    ShowWindow(window, SW_HIDE);
-    return;
-  }
-  // Never activated: the user may be typing in another program.
-  ShowWindow(window, SW_SHOWNOACTIVATE);
-}
-
 void fillGradient(HDC dc, int width, int height) {
   TRIVERTEX vertices[2] = {};
   vertices[0].Red = 0x9A00;  // light blue (154, 190, 255) at the left edge
@@ -75,8 +62,8 @@ void paintPopup(HWND window) {
   RECT measured = layout;
   const int textHeight = DrawTextW(dc, text, length, &measured,
                                    DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
-  popupHeight = fullPopupHeight(textHeight);
-  if (auto top = textTop(height, textHeight)) {
+  popupHeight = fullPopupHeight(textHeight, workArea.bottom - workArea.top);
+  if (auto top = textTop(height, textHeight, popupHeight)) {
     layout.top = *top;
     DrawTextW(dc, text, length, &layout, DT_WORDBREAK | DT_NOPREFIX);
   }

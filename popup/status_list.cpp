@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/text_buffer.h"
+#include "twitter/char_refs.h"
 
 namespace {
 
@@ -11,55 +12,10 @@ constexpr char textClose[] = "</text>";
 constexpr char nameOpen[] = "<screen_name>";
 constexpr char nameClose[] = "</screen_name>";
 
-struct Entity {
-  const char* reference;
-  std::size_t length;
-  char character;
-};
-constexpr Entity entities[] = {
-    {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&amp;", 5, '&'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
-};
-
-// Bytes of the UTF-8 character that starts with lead; 1 for a byte that
-// starts none, which is then kept on its own.
-std::size_t utf8Length(unsigned char lead) {
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  return 1;
-}
-
-// The bytes between the tags of one element, with its entities decoded, into
-// a zeroed field. Decoding only shrinks, so the cut applies to what is shown.
+// The bytes between the tags of one element into a field, its references
+// decoded only now: one that stands for a tag or an entity stays text.
 void copyField(const char* begin, const char* end, char* field) {
-  std::memset(field, 0, statusFieldSize);
-  std::size_t used = 0;
-  const char* at = begin;
-  while (at < end) {
-    const std::size_t left = static_cast<std::size_t>(end - at);
-    const char* bytes = at;
-    std::size_t take = 0;  // bytes written
-    std::size_t skip = 0;  // bytes read
-    if (*at == '&') {
-      for (const Entity& entity : entities) {
-        if (entity.length <= left && std::memcmp(at, entity.reference, entity.length) == 0) {
-          bytes = &entity.character;
-          take = 1;
-          skip = entity.length;
-          break;
-        }
-      }
-    }
-    if (skip == 0) {
-      const std::size_t size = utf8Length(static_cast<unsigned char>(*at));
-      // a lead byte whose trail is missing is kept as it came
-      take = skip = size < left ? size : left;
-    }
-    if (used + take > statusFieldSize - 1) break;
-    std::memcpy(field + used, bytes, take);
-    used += take;
-    at += skip;
-  }
+  decodeCharRefs(begin, static_cast<std::size_t>(end - begin), field, statusFieldSize);
 }
 
 // The next element from `from`: false when a tag is missing or the closing tag

@@ -1,10 +1,12 @@
 #include "twitter/char_refs.h"
 
 #include <cstdint>
+#include <cstring>
+
+#include "base/utf8.h"
 
 namespace {
 
-constexpr std::uint32_t largestCodePoint = 0x10FFFF;
 constexpr std::uint32_t tooLarge = largestCodePoint + 1;  // saturation value
 
 int digitValue(char c, int base) {
@@ -46,88 +48,61 @@ std::uint32_t referenceValue(const char* body) {
   return value;
 }
 
-// The length of the well-formed UTF-8 sequence at p (shortest form, no
-// surrogate, at most U+10FFFF), with its code point in c; 0 when there is none.
-std::size_t utf8Sequence(const char* p, std::uint32_t& c) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
+struct Entity {
+  const char* reference;
   std::size_t length;
-  std::uint32_t smallest;
-  if (u[0] >= 0xC2 && u[0] <= 0xDF) {
-    length = 2, smallest = 0x80, c = u[0] & 0x1Fu;
-  } else if (u[0] >= 0xE0 && u[0] <= 0xEF) {
-    length = 3, smallest = 0x800, c = u[0] & 0x0Fu;
-  } else if (u[0] >= 0xF0 && u[0] <= 0xF4) {
-    length = 4, smallest = 0x10000, c = u[0] & 0x07u;
-  } else {
-    return 0;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((u[i] & 0xC0) != 0x80) return 0;  // also stops at the terminator
-    c = c << 6 | (u[i] & 0x3Fu);
-  }
-  if (c < smallest || c > largestCodePoint || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  return length;
-}
+  char character;
+};
+constexpr Entity entities[] = {
+    {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&amp;", 5, '&'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
+};
 
-// The character that starts at p, which is moved past it; 0 for a
-// reference that names none. The document is UTF-8; a byte that starts no
-// well-formed sequence is taken as the Latin-1 character of its value.
-std::uint32_t nextCharacter(const char*& p) {
-  if (p[0] != '&' || p[1] != '#') {
-    std::uint32_t c;
-    if (const std::size_t length = utf8Sequence(p, c)) {
-      p += length;
-      return c;
+// The character that starts at p, which is moved past it, no further than
+// end; 0 for a reference that names none. The text is UTF-8; a byte that
+// starts no well-formed sequence is taken as the Latin-1 character of its value.
+std::uint32_t nextCharacter(const char*& p, const char* end) {
+  if (*p == '&' && end - p > 1 && p[1] == '#') {
+    char body[referenceBodySize] = {};
+    std::size_t length = 0;
+    for (p += 2; p < end && *p != ';'; ++p) {
+      if (*p != '#' && length < referenceBodySize - 1) body[length++] = *p;
     }
-    return static_cast<unsigned char>(*p++);
+    if (p < end) ++p;  // the semicolon
+    return referenceValue(body);
   }
-  char body[referenceBodySize] = {};
-  std::size_t length = 0;
-  for (++p; *p && *p != ';'; ++p) {
-    if (*p != '#' && length < referenceBodySize - 1) body[length++] = *p;
+  if (*p == '&') {
+    for (const Entity& entity : entities) {
+      if (static_cast<std::size_t>(end - p) >= entity.length &&
+          std::memcmp(p, entity.reference, entity.length) == 0) {
+        p += entity.length;
+        return static_cast<unsigned char>(entity.character);
+      }
+    }
   }
-  if (*p == ';') ++p;
-  return referenceValue(body);
-}
-
-// The UTF-8 form of a code point that is not a surrogate; returns its length.
-std::size_t encodeUtf8(std::uint32_t c, unsigned char* bytes) {
-  if (c < 0x80) {
-    bytes[0] = static_cast<unsigned char>(c);
-    return 1;
+  std::uint32_t c;
+  if (const std::size_t length = utf8Sequence(p, end, c)) {
+    p += length;
+    return c;
   }
-  if (c < 0x800) {
-    bytes[0] = static_cast<unsigned char>(0xC0 | c >> 6);
-    bytes[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    return 2;
-  }
-  if (c < 0x10000) {
-    bytes[0] = static_cast<unsigned char>(0xE0 | c >> 12);
-    bytes[1] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
-    bytes[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    return 3;
-  }
-  bytes[0] = static_cast<unsigned char>(0xF0 | c >> 18);
-  bytes[1] = static_cast<unsigned char>(0x80 | (c >> 12 & 0x3F));
-  bytes[2] = static_cast<unsigned char>(0x80 | (c >> 6 & 0x3F));
-  bytes[3] = static_cast<unsigned char>(0x80 | (c & 0x3F));
-  return 4;
+  return static_cast<unsigned char>(*p++);
 }
 
 }  // namespace
 
-std::size_t decodeCharRefs(const char* input, char* output, std::size_t outputSize) {
+std::size_t decodeCharRefs(const char* input, std::size_t inputLength, char* output,
+                           std::size_t outputSize) {
   if (outputSize == 0) return 0;
   const std::size_t limit = outputSize - 1;  // room for the terminator
   std::size_t used = 0;
   const char* p = input;
-  while (*p) {
-    const std::uint32_t character = nextCharacter(p);
+  const char* end = input + inputLength;
+  while (p < end) {
+    const std::uint32_t character = nextCharacter(p, end);
     if (character == 0) continue;
-    unsigned char bytes[4];
+    char bytes[4];
     const std::size_t count = encodeUtf8(character, bytes);
     if (used + count > limit) break;
-    for (std::size_t i = 0; i < count; ++i) output[used++] = static_cast<char>(bytes[i]);
+    for (std::size_t i = 0; i < count; ++i) output[used++] = bytes[i];
   }
   output[used] = 0;
   return used;

@@ -1,6 +1,9 @@
 #include "twitter/form_encoding.h"
 
+#include <cstdint>
 #include <cstring>
+
+#include "base/utf8.h"
 
 namespace {
 
@@ -30,38 +33,11 @@ std::size_t encodedLength(unsigned char c) {
   return c == ' ' || passesUnchanged(c) ? 1 : 3;
 }
 
-// Length of the well-formed UTF-8 sequence at text, or 0 when there is none
-// (overlong forms, surrogates and values past U+10FFFF are not well-formed).
-std::size_t utf8SequenceLength(const unsigned char* text) {
-  unsigned char lead = text[0];
-  if (lead < 0x80) return 1;
-  std::size_t length;
-  unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text[1] < low || text[1] > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (text[i] < 0x80 || text[i] > 0xBF) return 0;
-  }
-  return length;
-}
-
-bool isValidUtf8(const unsigned char* text) {
-  while (*text) {
-    std::size_t length = utf8SequenceLength(text);
+bool isValidUtf8(const char* text, const char* end) {
+  std::uint32_t c;
+  for (std::size_t length; text < end; text += length) {
+    length = utf8Sequence(text, end, c);
     if (length == 0) return false;
-    text += length;
   }
   return true;
 }
@@ -80,17 +56,19 @@ std::size_t buildStatusBody(const char* text, char* body) {
   // room for the encoded text: all but the prefix, the trailing space and the terminator
   const std::size_t room = statusBodySize - prefixLength - 2;
   std::memcpy(body, statusFieldPrefix, prefixLength);
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text ? text : "");
-  const bool wholeCharacters = isValidUtf8(s);
+  const char* s = text ? text : "";
+  const char* end = s + std::strlen(s);
+  const bool wholeCharacters = isValidUtf8(s, end);
   std::size_t used = 0;
   char* out = body + prefixLength;
-  while (*s) {
+  while (s < end) {
     // The unit that must not be split: one character of valid UTF-8, else one byte.
-    std::size_t unit = wholeCharacters ? utf8SequenceLength(s) : 1;
+    std::uint32_t c;
+    std::size_t unit = wholeCharacters ? utf8Sequence(s, end, c) : 1;
     std::size_t need = 0;
-    for (std::size_t i = 0; i < unit; ++i) need += encodedLength(s[i]);
+    for (std::size_t i = 0; i < unit; ++i) need += encodedLength(static_cast<unsigned char>(s[i]));
     if (used + need > room) break;
-    for (std::size_t i = 0; i < unit; ++i) out += encodeByte(s[i], out);
+    for (std::size_t i = 0; i < unit; ++i) out += encodeByte(static_cast<unsigned char>(s[i]), out);
     used += need;
     s += unit;
   }

@@ -7,17 +7,14 @@
 #include "base/lock.h"
 #include "base/text_buffer.h"
 #include "twitter/account.h"
-#include "twitter/char_refs.h"
 #include "twitter/http_session.h"
 #include "twitter/http_text.h"
 #include "twitter/service.h"
 
 namespace {
 
-// Room beyond the announced length, so that a body somewhat longer than
-// announced is still read whole.
-constexpr std::size_t readSlack = 65535;
-// Content-Length is only a hint: no body buffer grows past this.
+// The body is read no further than this, as it always was; past the
+// document's start it is read only to be dropped.
 constexpr std::size_t bodyCap = 256 * 1024;
 
 }  // namespace
@@ -49,20 +46,21 @@ int fetchFriendsTimeline(char* destination, const char* condition, TimelineStamp
   request.header(HTTP_QUERY_LAST_MODIFIED, stamp.lastModified);
   request.header(HTTP_QUERY_DATE, stamp.date);
 
-  // The announced length only sizes the first buffer; a body that fills it
-  // moves once to a buffer of the cap, so a missing or short count loses nothing.
-  const std::size_t announced = request.contentLength();
-  std::size_t capacity = announced < bodyCap - readSlack ? announced + readSlack : bodyCap;
-  HeapBlock first(capacity + 1);  // zero-filled: the body always ends in a terminator
-  char* raw = first.get();
-  std::size_t length = raw ? request.readBody(raw, capacity) : 0;
-  HeapBlock second(length == capacity && capacity < bodyCap ? bodyCap + 1 : 0);
-  if (raw && second.get()) {
-    std::memcpy(second.get(), raw, length);
-    raw = second.get();
-    request.readBody(raw + length, bodyCap - length);
+  // The document as sent, cut to the buffer: the popup shows its first five
+  // statuses, which come first. Its references are decoded later, field by
+  // field, so that none can stand for a tag.
+  const std::size_t room = timelineBufferSize - 1;
+  std::size_t length = request.readBody(destination, room);
+  destination[length] = 0;
+  // The rest is still taken from the service, up to the cap as before.
+  char rest[4096];
+  std::size_t asked = room;
+  std::size_t got = length;
+  while (got == asked && length < bodyCap) {
+    asked = bodyCap - length < sizeof rest ? bodyCap - length : sizeof rest;
+    got = request.readBody(rest, asked);
+    length += got;
   }
-  if (raw) decodeCharRefs(raw, destination, timelineBufferSize);
   return status;
 }
 

@@ -18,11 +18,12 @@ struct TimelineStamp {
   char date[headerLineSize];
 };
 
-// Fetches the timeline into destination (timelineBufferSize bytes) as UTF-8
-// text, references expanded, with If-Modified-Since: condition unless it is
-// empty; the answer's stamp goes to stamp. What arrived by the deadline is
-// used. Returns the HTTP status code, or 0 when no reply came at all. Blocks
-// the calling thread while it runs.
+// Fetches the timeline into destination (timelineBufferSize bytes): the
+// document as sent, its first timelineBufferSize - 1 bytes at most, then a
+// terminator; with If-Modified-Since: condition unless it is empty; the
+// answer's stamp goes to stamp. What arrived by the deadline is used. Returns
+// the HTTP status code, or 0 when no reply came at all. Blocks the calling
+// thread while it runs.
 int fetchFriendsTimeline(char* destination, const char* condition, TimelineStamp& stamp);
 
 // The same on a thread of its own, one at a time, so that nobody waits for

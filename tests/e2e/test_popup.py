@@ -8,12 +8,22 @@ from harness import ScenarioCase, find_window, wait_until, wh
 from popup_watch import (CLIENT_EDGE, LIGHT_BLUE, Picture, Tracker, check_one_slide,
                          check_text_as_drawn, full_height, popup, reference, screenshot,
                          standing, unmoved)
-from service import TIMELINE, start_service
+from service import TIMELINE, start_service, timeline_xml
 
 FIVE_SHORT = [('alice', 'one'), ('bob', 'Tom & Jerry'), ('carol', 'three'), ('dave', 'four'),
               ('erin', 'five'), ('frank', 'six is not shown'), ('gina', 'nor seven')]
-# Beyond code page 1252 (kana, Cyrillic, an emoji past U+FFFF) and within it.
-UNICODE = [('\u3042\u3044\u3046', 'Ж \u00e9 \u20ac'), ('bob', 'smile \U0001F600 ok')]
+# Beyond code page 1252 (kana, Cyrillic, an emoji past U+FFFF) and within it;
+# and markup, which as_numeric_refs sends as references: neither a tag nor
+# decoded twice.
+UNICODE = [('\u3042\u3044\u3046', 'Ж \u00e9 \u20ac'), ('bob', 'smile \U0001F600 ok'),
+           ('carol', 'a</text> &lt;b')]
+
+
+def as_numeric_refs(document):
+    """The document with its markup characters as numeric references, as some
+    services write them, instead of named entities."""
+    return (document.replace(b'&lt;', b'&#60;').replace(b'&gt;', b'&#62;')
+            .replace(b'&amp;', b'&#38;'))
 
 
 def popup_text(statuses):
@@ -89,12 +99,13 @@ class PopupScenario(ScenarioCase):
         self.assertTrue(all(r.header('If-Modified-Since') is None for r in first))
         self.assertTrue(program.running())
 
-    def test_characters_beyond_the_code_page_show_as_sent_in_any_locale(self):
+    def test_characters_beyond_the_code_page_and_markup_show_as_sent_in_any_locale(self):
         # ja_JP has code page 932, which lacks Cyrillic and the emoji, and may
         # bring another message font: the reference is drawn under it too.
         for locale in (None, 'ja_JP.UTF-8'):
             with self.subTest(locale=locale):
-                svc = start_service(self, statuses=UNICODE)
+                svc = start_service(self)
+                svc.set_timeline(as_numeric_refs(timeline_xml(UNICODE)))
                 env = dict(svc.env, **({'LANG': locale, 'LC_ALL': locale} if locale else {}))
                 program = self.program({'username': 'alice', 'password': 'secret'}, env=env)
                 height = full_height(popup_text(UNICODE), locale)

@@ -1,5 +1,6 @@
-// The timeline body comes from the network: decode it into buffers of every
-// size and check the result stays inside, terminated and valid UTF-8.
+// The names and texts of the timeline come from the network: decode any bytes
+// (zeros too) into buffers of every size and check the result stays inside,
+// terminated, without a zero and valid UTF-8, and reads nothing past the input.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,13 +13,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::size_t sizePick = data[0];
-  std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
-  input = input.c_str();  // the body as the decoder sees it: up to its first zero
+  // Exactly the input on the heap, so a read past its end is caught.
+  const std::vector<char> input(data + 1, data + size);
   const std::size_t full = decodedSizeFor(input.size());
   std::string whole;
   for (std::size_t outputSize : {full, sizePick % full + 1}) {
     std::vector<char> output(outputSize + 1, '#');
-    std::size_t length = decodeCharRefs(input.c_str(), output.data(), outputSize);
+    std::size_t length = decodeCharRefs(input.data(), input.size(), output.data(), outputSize);
     if (length >= outputSize || output[length] != 0 || output[outputSize] != '#') std::abort();
     if (std::memchr(output.data(), 0, length) != nullptr) std::abort();
     if (!validUtf8(reinterpret_cast<const unsigned char*>(output.data()), length)) std::abort();

@@ -1,6 +1,6 @@
 // The timeline document comes from the network: whatever it holds, the scan
 // reads nothing past its terminator, writes nothing past the popup text, adds
-// only whole lines and, for a valid UTF-8 document, never splits a character.
+// only whole lines, and what it adds is UTF-8 whatever bytes came.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -28,12 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (out > popupStatusCount * (2 * (statusFieldSize - 1) + 3)) std::abort();
   if (out > 0 && std::strstr(text.data(), ": ") == nullptr) std::abort();
   // Never more than five entries: countable where the document has no line
-  // feeds of its own, since then every line feed in the output ends an entry.
+  // feeds of its own, not even as references, since then every line feed in
+  // the output ends an entry.
   if (std::memchr(document.data(), '\n', length) == nullptr &&
+      std::strstr(document.data(), "&#") == nullptr &&
       std::count(text.data(), text.data() + out, '\n') > popupStatusCount)
     std::abort();
-  if (validUtf8(reinterpret_cast<const unsigned char*>(document.data()), length) &&
-      !validUtf8(reinterpret_cast<const unsigned char*>(text.data()), out))
-    std::abort();
+  if (!validUtf8(reinterpret_cast<const unsigned char*>(text.data()), out)) std::abort();
   return 0;
 }

@@ -8,7 +8,8 @@
 //                                                (0: none) or a date as sent; prints
 //                                                "status N", "ms N", "text HEX",
 //                                                "next HEX" (the next condition)
-//   webprobe decode HEXINPUT                     prints the decoded text in hex
+//   webprobe decode HEXINPUT                     prints the text of one field, decoded
+//                                                as the popup shows it, in hex
 //   webprobe codepages                           prints "ACP OEMCP"
 // Texts go in and out in hex so that no code page gets in the way.
 // Exit code 0 on success, 2 on bad usage.
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
   if (command == "decode" && argc == 3) {
     std::string input = fromHex(argv[2]);
     static char output[timelineBufferSize];
-    decodeCharRefs(input.c_str(), output, sizeof output);
+    decodeCharRefs(input.data(), input.size(), output, sizeof output);
     printHex("text", output);
     return 0;
   }

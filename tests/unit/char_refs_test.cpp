@@ -8,7 +8,7 @@
 // The UTF-8 text, its bytes written as they come out of the decoder.
 static std::string decode(const std::string& input) {
   std::string output(decodedSizeFor(input.size()) + 1, '#');
-  std::size_t length = decodeCharRefs(input.c_str(), &output[0], output.size() - 1);
+  std::size_t length = decodeCharRefs(input.data(), input.size(), &output[0], output.size() - 1);
   EXPECT_EQ(output.back(), '#') << "wrote past the output";
   EXPECT_EQ(output[length], 0);
   return output.substr(0, length);
@@ -52,9 +52,32 @@ TEST(CharRefs, ReferenceWithoutSemicolonRunsToTheEnd) {
   EXPECT_EQ(decode("x&#"), "x");
 }
 
-TEST(CharRefs, OtherTextPassesUnchanged) {
-  EXPECT_EQ(decode("Tom &amp; Jerry &lt;3 & &x; &"), "Tom &amp; Jerry &lt;3 & &x; &");
+TEST(CharRefs, TheFiveEntitiesAreDecodedOtherAmpersandsKept) {
+  EXPECT_EQ(decode("Tom &amp; Jerry &lt;3 &gt; &quot;q&quot; it&apos;s"),
+            "Tom & Jerry <3 > \"q\" it's");
+  EXPECT_EQ(decode("& &x; &nbsp; &AMP; &lt &amp"), "& &x; &nbsp; &AMP; &lt &amp");
   EXPECT_EQ(decode("\xE9\xFF\x80"), "\u00E9\u00FF\u0080");
+}
+
+TEST(CharRefs, EachReferenceIsDecodedOnceLeftToRight) {
+  EXPECT_EQ(decode("&#60;/text&#62;"), "</text>");
+  EXPECT_EQ(decode("&#38;lt;"), "&lt;");
+  EXPECT_EQ(decode("&#x26;#65;"), "&#65;");
+  EXPECT_EQ(decode("&amp;#60;"), "&#60;");
+  EXPECT_EQ(decode("&amp;amp;"), "&amp;");
+}
+
+TEST(CharRefs, TheInputEndsAtItsLengthNotAtAZero) {
+  // A reference or an entity is not completed by what lies past the end.
+  EXPECT_EQ(decodeCharRefs("&#65;", 4, nullptr, 0), 0u);
+  char output[8];
+  EXPECT_EQ(decodeCharRefs("&#65;B", 4, output, sizeof output), 1u);
+  EXPECT_STREQ(output, "A");
+  EXPECT_EQ(decodeCharRefs("&lt;", 3, output, sizeof output), 3u);
+  EXPECT_STREQ(output, "&lt");
+  EXPECT_EQ(decodeCharRefs("\xC3\xA9", 1, output, sizeof output), 2u);
+  EXPECT_STREQ(output, "\u00C3");
+  EXPECT_EQ(decode(std::string("a\0b", 3)), "ab");  // a zero byte is dropped
 }
 
 TEST(CharRefs, RawUtf8IsKeptAndOtherBytesReadAsLatin1) {
@@ -94,10 +117,10 @@ TEST(CharRefs, FullOutputIsCutBetweenCharacters) {
   };
   for (const Case& c : cases) {
     std::string output(c.size + 1, '#');
-    std::size_t length = decodeCharRefs(c.input, &output[0], c.size);
+    std::size_t length = decodeCharRefs(c.input, std::strlen(c.input), &output[0], c.size);
     EXPECT_EQ(output.substr(0, length), c.kept) << c.input << " in " << c.size;
     EXPECT_EQ(output[length], 0) << c.input;
     EXPECT_EQ(output[c.size], '#') << c.input;
   }
-  EXPECT_EQ(decodeCharRefs("abc", nullptr, 0), 0u);
+  EXPECT_EQ(decodeCharRefs("abc", 3, nullptr, 0), 0u);
 }

@@ -93,11 +93,20 @@ TEST(StatusList, TagsWithAttributesAreNotMatched) {
   EXPECT_EQ(extract("<text>one</text><screen_name id=\"1\">bob</screen_name>"), "");
 }
 
-TEST(StatusList, PredefinedEntitiesAreDecodedOthersKept) {
+TEST(StatusList, ReferencesAreDecodedOncePerFieldAfterTheTagsAreFound) {
   std::string document = timeline({status("T&amp;J",
                                           "Tom &amp; Jerry &lt;3 &gt; &quot;q&quot; "
-                                          "it&apos;s &amp;lt; &nbsp; &#65; &amp")});
-  EXPECT_EQ(extract(document), "T&J: Tom & Jerry <3 > \"q\" it's &lt; &nbsp; &#65; &amp\n");
+                                          "it&apos;s &amp;lt; &nbsp; &#65; &amp"),
+                                   status("b&#246;b", "&#60;/text&#62; and &#38;lt; as sent"),
+                                   status("&#60;/screen_name&#62;x", "&#x3C;text&#x3E;")});
+  EXPECT_EQ(extract(document),
+            "T&J: Tom & Jerry <3 > \"q\" it's &lt; &nbsp; A &amp\n"
+            "b\u00F6b: </text> and &lt; as sent\n"
+            "</screen_name>x: <text>\n");
+  // Outside a field nothing is decoded: a reference there is no tag either.
+  EXPECT_EQ(extract("&#60;text&#62;no&#60;/text&#62;" + status("a", "b")), "a: b\n");
+  // Bytes that are not UTF-8 read as Latin-1, each on its own.
+  EXPECT_EQ(extract(timeline({status("a", "caf\xE9 \xC3")})), "a: caf\u00E9 \u00C3\n");
 }
 
 TEST(StatusList, LongFieldsAreCutTo1023Bytes) {
@@ -108,10 +117,15 @@ TEST(StatusList, LongFieldsAreCutTo1023Bytes) {
 }
 
 TEST(StatusList, CutCountsDecodedBytesAndNeverSplitsACharacter) {
-  // 1020 bytes of entities decode to 204 '&'.
+  // 1020 bytes of entities decode to 204 '&'; 1200 references to U+00E9 to
+  // 511 whole characters.
   std::string entities;
   for (int i = 0; i < 204; ++i) entities += "&amp;";
   EXPECT_EQ(extract(timeline({status("a", entities)})), "a: " + std::string(204, '&') + "\n");
+  std::string accents, shown;
+  for (int i = 0; i < 1200; ++i) accents += "&#233;";
+  for (int i = 0; i < 511; ++i) shown += "\u00E9";
+  EXPECT_EQ(extract(timeline({status("a", accents)})), "a: " + shown + "\n");
 
   // A 2-, 3- and 4-byte UTF-8 character across the 1023rd byte is left out
   // whole; one that ends exactly on it is kept.

@@ -1,5 +1,6 @@
 #include "popup/popup.h"
 
+#include "base/tick_clock.h"
 #include "popup/popup_rules.h"
 #include "popup/status_list.h"
 #include "tests/windows/win_test_util.h"
@@ -7,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -33,7 +36,7 @@ class PopupTest : public ::testing::Test {
     slideShowTime = defaultSlideShowTime;
     window = createPopupWindow(GetModuleHandleA(nullptr));
     ASSERT_NE(window, nullptr);
-    startSlide(window);
+    startSlide(window, clock);
   }
 
   void TearDown() override {
@@ -54,9 +57,10 @@ class PopupTest : public ::testing::Test {
     popupText[text.size()] = 0;
   }
 
-  // One tick of the slide timer, and the paint it causes.
+  // One tick of the slide timer 20 ms after the last, and the paint it causes.
   void tick() {
-    onPopupTimer(window, slideTimerId);
+    clock += slideTimerMs;
+    slidePopup(window, clock);
     UpdateWindow(window);
   }
   void ticks(int count) {
@@ -69,13 +73,14 @@ class PopupTest : public ::testing::Test {
   }
   int height() const { return rect().bottom - rect().top; }
 
-  // Rows of the client area (top to bottom) that hold dark, that is text, pixels.
-  std::vector<int> darkRows() const {
+  // Rows of the client area (top to bottom, from y up to limit) that hold
+  // dark, that is text, pixels.
+  std::vector<int> darkRows(int from = 0, int limit = INT_MAX) const {
     HDC dc = GetDC(window);
     RECT client;
     GetClientRect(window, &client);
     std::vector<int> rows;
-    for (int y = 0; y < client.bottom; ++y) {
+    for (int y = from; y < client.bottom && y < limit; ++y) {
       for (int x = 0; x < client.right; ++x) {
         COLORREF c = GetPixel(dc, x, y);
         if (GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100) {
@@ -125,6 +130,7 @@ class PopupTest : public ::testing::Test {
   }
 
   HWND window = nullptr;
+  std::int64_t clock = 1000000;  // the slide's own clock, in ms
 };
 
 }  // namespace
@@ -153,6 +159,14 @@ TEST_F(PopupTest, WindowSitsAtTheBottomRightOfTheWorkAreaAndHandlesItsMessages) 
   SendMessageA(window, WM_TIMER, 99, 0);  // no timer of ours: nothing moves
   EXPECT_EQ(rect().top, r.top);
   EXPECT_FALSE(IsWindowVisible(window));
+
+  // The slide timer's tick goes by the system's clock, not by its count:
+  // one tick 200 ms after the start raises the popup 50 pixels, not 5.
+  startSlide(window, monotonicMs());
+  Sleep(200);
+  SendMessageA(window, WM_TIMER, slideTimerId, 0);
+  EXPECT_GE(height(), 45);  // the tick count may lag the sleep by one 15.6 ms step
+  EXPECT_TRUE(IsWindowVisible(window));
 }
 
 TEST_F(PopupTest, EmptyTextSlidesAFullGradientPopupUpAndDownInTime) {
@@ -215,6 +229,32 @@ TEST_F(PopupTest, TextIsCentredOnceItFitsAndTallTextRaisesThePopup) {
   EXPECT_EQ(popupHeight, tall + 10);
   ticks(20);
   EXPECT_EQ(height(), tall + 10);
+}
+
+TEST_F(PopupTest, TextTallerThanThePopupCanRiseIsDrawnFromTheTopOnceItStands) {
+  std::string many;
+  for (int i = 0; i < 80; ++i) many += "user" + std::to_string(i) + ": a longer text\n";
+  RECT area;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  // The work area, or 750 pixels: as high as the popup rises in three seconds.
+  const int full = std::min<int>(area.bottom - area.top, 750);
+  ASSERT_GT(measure(many), full);
+  setText(many);
+  const int toFull = (full + 4) / 5;
+  ticks(toFull - 2);
+  EXPECT_EQ(popupHeight, full);
+  ASSERT_LT(height(), full);
+  EXPECT_TRUE(darkRows(0, 30).empty()) << "drawn before the popup stands";
+  ticks(2);
+  ASSERT_EQ(height(), full);
+  RECT client;
+  GetClientRect(window, &client);
+  // From the top, and on to the bottom edge, which clips it.
+  std::vector<int> top = darkRows(0, 30), bottom = darkRows(client.bottom - 30);
+  ASSERT_FALSE(top.empty());
+  EXPECT_LE(top.front(), 4);
+  ASSERT_FALSE(bottom.empty());
+  EXPECT_GE(bottom.back(), client.bottom - 20);
 }
 
 TEST_F(PopupTest, AmpersandsAreDrawnAsText) {
