@@ -423,6 +423,11 @@ def machine():
             debian = 'Debian ' + f.read().strip()
     except OSError:
         debian = platform.platform()
+    try:
+        with open(os.path.join(ROOT, 'build', 'i386.txt')) as f:
+            i386 = f.read().strip()  # natively or through QEMU's user mode (about 5x slower)
+    except OSError:
+        i386 = 'not known'
     return [
         ('CPU', f'{model}, {os.cpu_count()} cores'),
         ('Memory', f'{memory} MiB'),
@@ -430,6 +435,7 @@ def machine():
         ('Wine', command_output(['wine', '--version'])),
         ('MinGW-w64', command_output(['x86_64-w64-mingw32-g++-posix', '--version'])),
         ('Native compiler', command_output(['g++', '--version'])),
+        ('32-bit programs', i386),
     ]
 
 
