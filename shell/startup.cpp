@@ -72,6 +72,10 @@ int runProgram(HINSTANCE instance, HINSTANCE previousInstance) {
 // Nobody waits for the network: moods still waiting are dropped, requests
 // under way are closed, and the process ends now.
 void endProgram() {
+  // Once: the end of the session ends the loop, which comes here again.
+  static bool ended = false;
+  if (ended) return;
+  ended = true;
   stopMoodPosts();
   ServiceRequest::cancelAll(requestsLetGoMs);
   removeTrayIcon(mainWindow);
